@@ -1,0 +1,3 @@
+#include "reader/d88_reader.h"
+
+#include <gtest/gtest.h>
