@@ -1,0 +1,462 @@
+// Runs the built d88cut as a child process in a scratch directory and checks
+// the exact bytes on standard output and standard error, the exit status and
+// every file the run leaves behind.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "reader/d88_format.h"
+#include "tests/expected_cut.h"
+#include "tests/image_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using d88test::Image;
+using expected::Bytes;
+using expected::Files;
+
+constexpr char kImageName[] = "image.d88";
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+  const Bytes bytes = d88test::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::set<std::string> Listing(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+class CutProcessTest : public testing::Test {
+ protected:
+  // Runs `program` with exactly `argv` (argv[0] included; may be empty) in
+  // the work directory. With a limit, the child may write no file past that
+  // size and gets EFBIG instead of SIGXFSZ.
+  Outcome Run(const std::string& program, const std::vector<std::string>& argv,
+              std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const std::string outPath = (capture_ / "stdout").string();
+    const std::string errPath = (capture_ / "stderr").string();
+    const std::string workPath = work_.path().string();
+
+    const pid_t child = fork();
+    if (child == 0) {
+      // Only async-signal-safe calls between fork and exec.
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) _exit(126);
+      if (chdir(workPath.c_str()) != 0) _exit(126);
+      if (fileSizeLimit) {
+        const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0) _exit(126);
+      }
+      execv(program.c_str(), args.data());
+      _exit(127);
+    }
+    Outcome outcome;
+    if (child < 0) {
+      ADD_FAILURE() << "fork: " << std::strerror(errno);
+      return outcome;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    EXPECT_TRUE(WIFEXITED(status)) << program << " did not exit normally";
+    if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+    outcome.out = ReadText(outPath);
+    outcome.err = ReadText(errPath);
+    return outcome;
+  }
+
+  Outcome Cut(const std::string& image = kImageName, std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+    return Run(D88CUT_PATH, {D88CUT_PATH, image}, fileSizeLimit);
+  }
+
+  void WriteImages(const std::vector<Image>& images) {
+    d88test::WriteFile(work_ / kImageName, d88test::BuildFile(images));
+  }
+
+  // The work directory holds the image, exactly `files` with their bytes,
+  // and whatever `others` names.
+  void ExpectFiles(const Files& files, std::set<std::string> others = {kImageName}) {
+    for (const auto& [name, bytes] : files) {
+      ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(work_ / name))) << name;
+      EXPECT_EQ(d88test::ReadFile(work_ / name), bytes) << name;
+      others.insert(name);
+    }
+    EXPECT_EQ(Listing(work_.path()), others);
+  }
+
+  d88test::ScratchDir work_;
+  d88test::ScratchDir capture_;
+};
+
+// --- Command line and opening ------------------------------------------------
+
+TEST_F(CutProcessTest, WrongArgumentCountPrintsUsageNamingArgumentZero) {
+  WriteImages({expected::DiskA()});
+  struct Case {
+    std::vector<std::string> argv;
+    std::string usage;
+  };
+  const std::string path = D88CUT_PATH;
+  const Case cases[] = {
+      {{path}, "Usage: " + path + " [d88file]\n"},
+      {{path, kImageName, kImageName}, "Usage: " + path + " [d88file]\n"},
+      {{"cutter", kImageName, kImageName}, "Usage: cutter [d88file]\n"},
+      // Newer kernels pass an empty vector on as a single empty name.
+      {{}, "Usage: d88cut [d88file]\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.argv));
+    const Outcome outcome = Run(D88CUT_PATH, c.argv);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, c.usage);
+    ExpectFiles({});
+  }
+}
+
+TEST_F(CutProcessTest, MissingFileCannotBeOpened) {
+  const Outcome outcome = Cut("no-such.d88");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, expected::kOpenFailedLine);
+  ExpectFiles({}, {});
+}
+
+TEST_F(CutProcessTest, FilesWithoutACompleteHeaderHoldNoDisk) {
+  const Bytes diskA = expected::DiskA().Build();
+  struct Case {
+    const char* label;
+    Bytes bytes;
+    std::string out;
+    Files files;
+  };
+  Bytes diskAThenPartialHeader = diskA;
+  diskAThenPartialHeader.insert(diskAThenPartialHeader.end(), diskA.begin(),
+                                diskA.begin() + d88::kHeaderSize - 1);
+  const Case cases[] = {
+      {"empty", {}, "", {}},
+      {"one byte short of a header", Bytes(diskA.begin(), diskA.begin() + d88::kHeaderSize - 1), "", {}},
+      {"Disk A, then a partial header", diskAThenPartialHeader, expected::DiskAOutput(),
+       expected::AllFiles(expected::kDiskAFiles)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const auto& name : Listing(work_.path())) fs::remove(work_ / name);
+    d88test::WriteFile(work_ / kImageName, c.bytes);
+    const Outcome outcome = Cut();
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, c.out);
+    EXPECT_EQ(outcome.err, "");
+    ExpectFiles(c.files);
+  }
+}
+
+// --- Recognition and cutting -------------------------------------------------
+
+template <typename Case>
+std::string NameOf(const testing::TestParamInfo<Case>& param) {
+  return param.param.name;
+}
+
+struct Scenario {
+  const char* name;
+  std::function<std::vector<Image>()> images;
+  std::string out;
+  std::string err;
+  Files files;
+};
+
+std::ostream& operator<<(std::ostream& os, const Scenario& scenario) { return os << scenario.name; }
+
+Files Merge(Files a, const Files& b) {
+  a.insert(b.begin(), b.end());
+  return a;
+}
+
+Files Without(Files files, const std::string& name) {
+  files.erase(name);
+  return files;
+}
+
+Bytes Prefix(const std::string& name, std::size_t size) {
+  Bytes bytes = expected::Contents(name);
+  bytes.resize(size);
+  return bytes;
+}
+
+// Every image a mark that differs from Disk A's or Disk B's in one byte.
+std::vector<Image> NearMisses() {
+  std::vector<Image> images;
+  const struct {
+    int position;
+    std::string_view mark;
+  } marks[] = {{expected::kMarkAPosition, expected::kMarkA}, {expected::kMarkBPosition, expected::kMarkB}};
+  for (const auto& mark : marks) {
+    for (std::size_t wrong = 0; wrong < mark.mark.size(); ++wrong) {
+      std::string text(mark.mark);
+      text[wrong] = static_cast<char>(text[wrong] ^ 0x20);
+      Image image = expected::PlainDisk();
+      expected::PutText(expected::Record(image, 0, 1).data, mark.position, text);
+      images.push_back(std::move(image));
+    }
+  }
+  return images;
+}
+
+// The last sector read for Disk A is ED's first (track 19, R1): its bytes
+// stay at the start of the buffer when the next image is looked at.
+Image DiskALeavingBothMarks() {
+  Image image = expected::DiskA();
+  Bytes& sector = expected::Record(image, 19, 1).data;
+  expected::PutText(sector, expected::kMarkAPosition, expected::kMarkA);
+  expected::PutText(sector, expected::kMarkBPosition, expected::kMarkB);
+  return image;
+}
+
+// A boot sector of `length` bytes whose every byte agrees with a mark that
+// ends just past it, so only a stale byte left in the buffer could finish
+// the mark.
+Image ShortBootSector(std::size_t length, int position, std::string_view mark) {
+  Image image = expected::PlainDisk();
+  Bytes& boot = expected::Record(image, 0, 1).data;
+  expected::PutText(boot, position, mark.substr(0, mark.size() - 1));
+  boot.resize(length);
+  return image;
+}
+
+Files StaleMarkFiles() {
+  Files files = expected::AllFiles(expected::kDiskAFiles);
+  Bytes& ed = files["ED"];
+  expected::PutText(ed, expected::kMarkAPosition, expected::kMarkA);
+  expected::PutText(ed, expected::kMarkBPosition, expected::kMarkB);
+  return files;
+}
+
+const Files kFilesA = expected::AllFiles(expected::kDiskAFiles);
+const Files kFilesB = expected::AllFiles(expected::kDiskBFiles);
+
+const Scenario kScenarios[] = {
+    {"DiskAWhole", [] { return std::vector<Image>{expected::DiskA()}; }, expected::DiskAOutput(), "",
+     kFilesA},
+    {"DiskBWhole", [] { return std::vector<Image>{expected::DiskB()}; }, expected::DiskBOutput(), "",
+     kFilesB},
+    {"DiskBThenDiskA", [] { return std::vector<Image>{expected::DiskB(), expected::DiskA()}; },
+     expected::DiskBOutput() + expected::DiskAOutput(), "", Merge(kFilesA, kFilesB)},
+    {"BothMarksMakeDiskA",
+     [] {
+       Image image = expected::DiskA();
+       expected::PutText(expected::Record(image, 0, 1).data, expected::kMarkBPosition, expected::kMarkB);
+       return std::vector<Image>{image};
+     },
+     expected::DiskAOutput(), "", kFilesA},
+    {"MarksOffByOneByte", NearMisses, "", "", {}},
+    {"NoBootSectorIsPassedOver",
+     [] {
+       Image missing = expected::DiskA();
+       expected::RemoveSector(missing, 0, 1);
+       Image empty = expected::DiskA();
+       expected::Record(empty, 0, 1).data.clear();
+       return std::vector<Image>{missing, empty, expected::DiskB()};
+     },
+     expected::DiskBOutput(), "", kFilesB},
+    {"MissingFirstSectorSkipsTheFile",
+     [] {
+       Image a = expected::DiskA();
+       expected::RemoveSector(a, 0, 6);
+       Image b = expected::DiskB();
+       expected::RemoveSector(b, 45, 14);
+       return std::vector<Image>{a, b};
+     },
+     expected::kDiskALine + expected::CuttingLine("MAIN") + expected::CuttingLine("OP") +
+         expected::CuttingLine("ED") + expected::kDiskBLine + expected::CuttingLine("DEMO2"),
+     "", Without(Without(Merge(kFilesA, kFilesB), "DRIVER"), "PLANET")},
+    {"MissingSectorCutsARunShort",
+     [] {
+       Image a = expected::DiskA();
+       expected::RemoveSector(a, 24, 5);
+       return std::vector<Image>{a};
+     },
+     expected::DiskAOutput(), "d88cut: MAIN: only 5120 of 7168 bytes could be read\n",
+     Merge({{"MAIN", Prefix("MAIN", 5120)}}, kFilesA)},
+    // The short sector's 100 bytes and MAIN's bytes further on are in the
+    // buffer past what the run delivered; none of them may reach ED.
+    {"ShortSectorCutsARunShort",
+     [] {
+       Image a = expected::DiskA();
+       expected::Record(a, 20, 1).data.resize(100);
+       return std::vector<Image>{a};
+     },
+     expected::DiskAOutput(), "d88cut: ED: only 4096 of 7424 bytes could be read\n",
+     Merge({{"ED", Prefix("ED", 4096)}}, kFilesA)},
+    {"MarksLeftInTheBufferRecogniseNothing",
+     [] {
+       return std::vector<Image>{
+           DiskALeavingBothMarks(),
+           ShortBootSector(static_cast<std::size_t>(expected::kMarkAPosition) + expected::kMarkA.size() - 1,
+                           expected::kMarkAPosition, expected::kMarkA),
+           ShortBootSector(static_cast<std::size_t>(expected::kMarkBPosition) + expected::kMarkB.size() - 1,
+                           expected::kMarkBPosition, expected::kMarkB)};
+     },
+     expected::DiskAOutput(), "", StaleMarkFiles()},
+};
+
+class ScenarioTest : public CutProcessTest, public testing::WithParamInterface<Scenario> {};
+
+TEST_P(ScenarioTest, PrintsAndWritesExactly) {
+  const Scenario& scenario = GetParam();
+  WriteImages(scenario.images());
+  const Outcome outcome = Cut();
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, scenario.out);
+  EXPECT_EQ(outcome.err, scenario.err);
+  ExpectFiles(scenario.files);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, ScenarioTest, testing::ValuesIn(kScenarios), NameOf<Scenario>);
+
+// --- Output files --------------------------------------------------------------
+
+TEST_F(CutProcessTest, ExistingFilesAreReplacedWhole) {
+  WriteImages({expected::DiskA()});
+  d88test::ScratchDir elsewhere;
+  const Bytes kept = {'k', 'e', 'p', 't'};
+  d88test::WriteFile(elsewhere / "target", kept);
+  d88test::WriteFile(elsewhere / "linked", kept);
+
+  d88test::WriteFile(work_ / "OP", Bytes(10000, 'x'));             // longer than the new OP
+  fs::create_symlink(elsewhere / "target", work_ / "MAIN");         // replaced, not written through
+  fs::create_hard_link(elsewhere / "linked", work_ / "DRIVER");     // the other name keeps its bytes
+  d88test::WriteFile(work_ / "ED", Bytes(10, 'r'));
+  fs::permissions(work_ / "ED", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  const Outcome outcome = Cut();
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, expected::DiskAOutput());
+  EXPECT_EQ(outcome.err, "");
+  ExpectFiles(kFilesA);
+  EXPECT_EQ(d88test::ReadFile(elsewhere / "target"), kept);
+  EXPECT_EQ(d88test::ReadFile(elsewhere / "linked"), kept);
+}
+
+TEST_F(CutProcessTest, NewFilesGetTheUsualModeUnderTheUmask) {
+  WriteImages({expected::DiskA()});
+  const mode_t previous = umask(027);  // inherited by the child
+  const Outcome outcome = Cut();
+  umask(previous);
+  EXPECT_EQ(outcome.status, 0);
+  for (const expected::File& file : expected::kDiskAFiles) {
+    struct stat info {};
+    ASSERT_EQ(stat((work_ / file.name).c_str(), &info), 0) << file.name;
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << file.name;
+  }
+}
+
+TEST_F(CutProcessTest, DirectoryInTheWaySkipsOnlyThatFile) {
+  WriteImages({expected::DiskA()});
+  fs::create_directory(work_ / "MAIN");
+  d88test::WriteFile(work_ / "MAIN" / "inside", {'i'});
+
+  const Outcome outcome = Cut();
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, expected::DiskAOutput());
+  EXPECT_EQ(outcome.err, std::string("d88cut: cannot write MAIN: ") + std::strerror(EISDIR) + "\n");
+  ExpectFiles(Without(kFilesA, "MAIN"), {kImageName, "MAIN"});
+  EXPECT_EQ(Listing(work_ / "MAIN"), std::set<std::string>{"inside"});
+}
+
+TEST_F(CutProcessTest, FileSizeLimitKeepsTheOlderFile) {
+  // DRIVER (3072) and OP (1792) fit under the limit, MAIN (7168) and ED
+  // (7424) do not.
+  constexpr rlim_t kLimit = 4096;
+  WriteImages({expected::DiskA()});
+  const Bytes olderMain = {'o', 'l', 'd', '\n'};
+  d88test::WriteFile(work_ / "MAIN", olderMain);
+
+  const Outcome outcome = Cut(kImageName, kLimit);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, expected::DiskAOutput());
+  const std::string reason = std::strerror(EFBIG);
+  EXPECT_EQ(outcome.err,
+            "d88cut: cannot write MAIN: " + reason + "\nd88cut: cannot write ED: " + reason + "\n");
+  ExpectFiles({{"DRIVER", expected::Contents("DRIVER")},
+               {"MAIN", olderMain},
+               {"OP", expected::Contents("OP")}});
+}
+
+// --- Generated sample files ------------------------------------------------------
+
+struct Generated {
+  const char* name;
+  std::vector<std::string> generatorArgs;  // after the subcommand's PATH
+  std::string out;
+  Files files;
+};
+
+std::ostream& operator<<(std::ostream& os, const Generated& generated) { return os << generated.name; }
+
+std::string Repeat(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
+const Generated kGenerated[] = {
+    {"Sample", {"sample"}, expected::DiskAOutput() + expected::DiskBOutput(), Merge(kFilesA, kFilesB)},
+    {"Many", {"many"}, Repeat(expected::DiskAOutput() + expected::DiskBOutput(), d88::kMaxDisks / 2),
+     Merge(kFilesA, kFilesB)},
+    {"HostileOne", {"hostile"}, expected::DiskAOutput(), kFilesA},
+    {"HostileThree", {"hostile", "3"},
+     expected::DiskAOutput() + expected::DiskBOutput() + expected::DiskAOutput(), Merge(kFilesA, kFilesB)},
+};
+
+class GeneratedTest : public CutProcessTest, public testing::WithParamInterface<Generated> {};
+
+TEST_P(GeneratedTest, CutsEveryFile) {
+  const Generated& generated = GetParam();
+  std::vector<std::string> argv = {D88GEN_PATH, generated.generatorArgs[0], kImageName};
+  argv.insert(argv.end(), generated.generatorArgs.begin() + 1, generated.generatorArgs.end());
+  const Outcome made = Run(D88GEN_PATH, argv);
+  ASSERT_EQ(made.status, 0) << made.err;
+
+  const Outcome outcome = Cut();
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, generated.out);
+  EXPECT_EQ(outcome.err, "");
+  ExpectFiles(generated.files);
+}
+
+INSTANTIATE_TEST_SUITE_P(D88Gen, GeneratedTest, testing::ValuesIn(kGenerated), NameOf<Generated>);
+
+}  // namespace
