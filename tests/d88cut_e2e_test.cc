@@ -71,13 +71,15 @@ class CutProcessTest : public testing::Test {
       // Only async-signal-safe calls between fork and exec.
       const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) _exit(126);
+      if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0)
+        _exit(126);
       if (chdir(workPath.c_str()) != 0) _exit(126);
       if (fileSizeLimit) {
         const rlimit limit{*fileSizeLimit, *fileSizeLimit};
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0) _exit(126);
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0)
+          _exit(126);
       }
       execv(program.c_str(), args.data());
       _exit(127);
@@ -97,7 +99,8 @@ class CutProcessTest : public testing::Test {
     return outcome;
   }
 
-  Outcome Cut(const std::string& image = kImageName, std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+  Outcome Cut(const std::string& image = kImageName,
+              std::optional<rlim_t> fileSizeLimit = std::nullopt) {
     return Run(D88CUT_PATH, {D88CUT_PATH, image}, fileSizeLimit);
   }
 
@@ -167,7 +170,8 @@ TEST_F(CutProcessTest, FilesWithoutACompleteHeaderHoldNoDisk) {
                                 diskA.begin() + d88::kHeaderSize - 1);
   const Case cases[] = {
       {"empty", {}, "", {}},
-      {"one byte short of a header", Bytes(diskA.begin(), diskA.begin() + d88::kHeaderSize - 1), "", {}},
+      {"one byte short of a header", Bytes(diskA.begin(), diskA.begin() + d88::kHeaderSize - 1),
+       "", Files{}},
       {"Disk A, then a partial header", diskAThenPartialHeader, expected::DiskAOutput(),
        expected::AllFiles(expected::kDiskAFiles)},
   };
@@ -222,7 +226,8 @@ std::vector<Image> NearMisses() {
   const struct {
     int position;
     std::string_view mark;
-  } marks[] = {{expected::kMarkAPosition, expected::kMarkA}, {expected::kMarkBPosition, expected::kMarkB}};
+  } marks[] = {{expected::kMarkAPosition, expected::kMarkA},
+               {expected::kMarkBPosition, expected::kMarkB}};
   for (const auto& mark : marks) {
     for (std::size_t wrong = 0; wrong < mark.mark.size(); ++wrong) {
       std::string text(mark.mark);
@@ -245,14 +250,13 @@ Image DiskALeavingBothMarks() {
   return image;
 }
 
-// A boot sector of `length` bytes whose every byte agrees with a mark that
-// ends just past it, so only a stale byte left in the buffer could finish
-// the mark.
-Image ShortBootSector(std::size_t length, int position, std::string_view mark) {
+// A boot sector that ends one byte before the end of `mark` and agrees with
+// it up to there, so only a stale byte left in the buffer could finish it.
+Image BootSectorOneByteShortOf(int position, std::string_view mark) {
   Image image = expected::PlainDisk();
   Bytes& boot = expected::Record(image, 0, 1).data;
   expected::PutText(boot, position, mark.substr(0, mark.size() - 1));
-  boot.resize(length);
+  boot.resize(static_cast<std::size_t>(position) + mark.size() - 1);
   return image;
 }
 
@@ -268,16 +272,17 @@ const Files kFilesA = expected::AllFiles(expected::kDiskAFiles);
 const Files kFilesB = expected::AllFiles(expected::kDiskBFiles);
 
 const Scenario kScenarios[] = {
-    {"DiskAWhole", [] { return std::vector<Image>{expected::DiskA()}; }, expected::DiskAOutput(), "",
-     kFilesA},
-    {"DiskBWhole", [] { return std::vector<Image>{expected::DiskB()}; }, expected::DiskBOutput(), "",
-     kFilesB},
+    {"DiskAWhole", [] { return std::vector<Image>{expected::DiskA()}; }, expected::DiskAOutput(),
+     "", kFilesA},
+    {"DiskBWhole", [] { return std::vector<Image>{expected::DiskB()}; }, expected::DiskBOutput(),
+     "", kFilesB},
     {"DiskBThenDiskA", [] { return std::vector<Image>{expected::DiskB(), expected::DiskA()}; },
      expected::DiskBOutput() + expected::DiskAOutput(), "", Merge(kFilesA, kFilesB)},
     {"BothMarksMakeDiskA",
      [] {
        Image image = expected::DiskA();
-       expected::PutText(expected::Record(image, 0, 1).data, expected::kMarkBPosition, expected::kMarkB);
+       expected::PutText(expected::Record(image, 0, 1).data, expected::kMarkBPosition,
+                         expected::kMarkB);
        return std::vector<Image>{image};
      },
      expected::DiskAOutput(), "", kFilesA},
@@ -324,10 +329,8 @@ const Scenario kScenarios[] = {
      [] {
        return std::vector<Image>{
            DiskALeavingBothMarks(),
-           ShortBootSector(static_cast<std::size_t>(expected::kMarkAPosition) + expected::kMarkA.size() - 1,
-                           expected::kMarkAPosition, expected::kMarkA),
-           ShortBootSector(static_cast<std::size_t>(expected::kMarkBPosition) + expected::kMarkB.size() - 1,
-                           expected::kMarkBPosition, expected::kMarkB)};
+           BootSectorOneByteShortOf(expected::kMarkAPosition, expected::kMarkA),
+           BootSectorOneByteShortOf(expected::kMarkBPosition, expected::kMarkB)};
      },
      expected::DiskAOutput(), "", StaleMarkFiles()},
 };
@@ -355,11 +358,12 @@ TEST_F(CutProcessTest, ExistingFilesAreReplacedWhole) {
   d88test::WriteFile(elsewhere / "target", kept);
   d88test::WriteFile(elsewhere / "linked", kept);
 
-  d88test::WriteFile(work_ / "OP", Bytes(10000, 'x'));             // longer than the new OP
-  fs::create_symlink(elsewhere / "target", work_ / "MAIN");         // replaced, not written through
-  fs::create_hard_link(elsewhere / "linked", work_ / "DRIVER");     // the other name keeps its bytes
+  d88test::WriteFile(work_ / "OP", Bytes(10000, 'x'));           // longer than the new OP
+  fs::create_symlink(elsewhere / "target", work_ / "MAIN");      // replaced, not written through
+  fs::create_hard_link(elsewhere / "linked", work_ / "DRIVER");  // the other name keeps its bytes
   d88test::WriteFile(work_ / "ED", Bytes(10, 'r'));
-  fs::permissions(work_ / "ED", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(work_ / "ED",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
   const Outcome outcome = Cut();
   EXPECT_EQ(outcome.status, 0);
@@ -424,7 +428,9 @@ struct Generated {
   Files files;
 };
 
-std::ostream& operator<<(std::ostream& os, const Generated& generated) { return os << generated.name; }
+std::ostream& operator<<(std::ostream& os, const Generated& generated) {
+  return os << generated.name;
+}
 
 std::string Repeat(const std::string& text, int times) {
   std::string all;
@@ -433,12 +439,19 @@ std::string Repeat(const std::string& text, int times) {
 }
 
 const Generated kGenerated[] = {
-    {"Sample", {"sample"}, expected::DiskAOutput() + expected::DiskBOutput(), Merge(kFilesA, kFilesB)},
-    {"Many", {"many"}, Repeat(expected::DiskAOutput() + expected::DiskBOutput(), d88::kMaxDisks / 2),
+    {"Sample",
+     {"sample"},
+     expected::DiskAOutput() + expected::DiskBOutput(),
+     Merge(kFilesA, kFilesB)},
+    {"Many",
+     {"many"},
+     Repeat(expected::DiskAOutput() + expected::DiskBOutput(), d88::kMaxDisks / 2),
      Merge(kFilesA, kFilesB)},
     {"HostileOne", {"hostile"}, expected::DiskAOutput(), kFilesA},
-    {"HostileThree", {"hostile", "3"},
-     expected::DiskAOutput() + expected::DiskBOutput() + expected::DiskAOutput(), Merge(kFilesA, kFilesB)},
+    {"HostileThree",
+     {"hostile", "3"},
+     expected::DiskAOutput() + expected::DiskBOutput() + expected::DiskAOutput(),
+     Merge(kFilesA, kFilesB)},
 };
 
 class GeneratedTest : public CutProcessTest, public testing::WithParamInterface<Generated> {};

@@ -51,7 +51,8 @@ const CutEntry* TableOf(Disk disk) { return disk == Disk::kA ? kDiskATable : kDi
 
 void PutMark(std::vector<std::uint8_t>& bootData, const DiskMark& mark) {
   for (std::size_t i = 0; i < mark.text.size(); ++i) {
-    bootData.at(static_cast<std::size_t>(mark.position) + i) = static_cast<std::uint8_t>(mark.text[i]);
+    bootData.at(static_cast<std::size_t>(mark.position) + i) =
+        static_cast<std::uint8_t>(mark.text[i]);
   }
 }
 
@@ -123,7 +124,8 @@ void WriteImages(const std::string& path, int count, MakeImage makeImage) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   for (int index = 0; index < count && out; ++index) {
     const std::vector<std::uint8_t> bytes = makeImage(DiskAt(index)).Build();
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path);
@@ -132,8 +134,10 @@ void WriteImages(const std::string& path, int count, MakeImage makeImage) {
 int ParseCount(std::string_view text) {
   int count = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-  if (error != std::errc() || end != text.data() + text.size() || count < 1 || count > d88::kMaxDisks) {
-    throw std::invalid_argument("COUNT must be a number from 1 to " + std::to_string(d88::kMaxDisks));
+  if (error != std::errc() || end != text.data() + text.size() || count < 1 ||
+      count > d88::kMaxDisks) {
+    throw std::invalid_argument("COUNT must be a number from 1 to " +
+                                std::to_string(d88::kMaxDisks));
   }
   return count;
 }

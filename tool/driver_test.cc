@@ -39,7 +39,8 @@ class Stream {
     std::fflush(file_);
     std::string text;
     std::rewind(file_);
-    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) text.push_back(static_cast<char>(c));
+    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_))
+      text.push_back(static_cast<char>(c));
     std::fclose(file_);
     file_ = std::tmpfile();
     return text;
@@ -106,7 +107,8 @@ TEST_F(InProcessTest, UsageNamesTheToolWhenArgumentZeroIsMissing) {
 // at byte 2 of the buffer for whatever run comes next.
 d88test::Image DiskALeavingItsMark() {
   d88test::Image image = expected::DiskA();
-  expected::PutText(expected::Record(image, 19, 1).data, expected::kMarkAPosition, expected::kMarkA);
+  expected::PutText(expected::Record(image, 19, 1).data, expected::kMarkAPosition,
+                    expected::kMarkA);
   return image;
 }
 
@@ -140,8 +142,8 @@ TEST_F(InProcessTest, RunsRepeatedlyInOneProcess) {
     EXPECT_EQ(out_.Take(), run.out);
     EXPECT_EQ(err_.Take(), run.err);
   }
-  const std::vector<std::string> expectedNames = {"DEMO2",  "DRIVER", "ED",        "MAIN",     "OP",
-                                                  "PLANET", "a.d88",  "b.d88", "short.d88"};
+  const std::vector<std::string> expectedNames = {
+      "DEMO2", "DRIVER", "ED", "MAIN", "OP", "PLANET", "a.d88", "b.d88", "short.d88"};
   EXPECT_EQ(FilesHere(), expectedNames);
   EXPECT_EQ(d88test::ReadFile("PLANET"), expected::Contents("PLANET"));
   EXPECT_EQ(d88test::ReadFile("OP"), expected::Contents("OP"));
@@ -188,17 +190,17 @@ TEST_F(CutFileTest, WritesTheBytesPastTheOffset) {
   } cases[] = {
       {"slice within a run", 0, 6, 100, 500, true, RunBytes(0, 6, 100, 500), ""},
       // The disk ends after two sectors of this run.
-      {"slice past the end of the disk", kLastTrack, 15, 300, 500, false, RunBytes(kLastTrack, 15, 300, 212),
-       "d88cut: X: only 212 of 500 bytes could be read\n"},
-      {"nothing past the offset", kLastTrack, 15, 600, 100, false, {},
+      {"slice past the end of the disk", kLastTrack, 15, 300, 500, false,
+       RunBytes(kLastTrack, 15, 300, 212), "d88cut: X: only 212 of 500 bytes could be read\n"},
+      {"nothing past the offset", kLastTrack, 15, 600, 100, false, Bytes{},
        "d88cut: X: only 0 of 100 bytes could be read\n"},
       {"the whole buffer", 0, 1, 0, kSectorBufferSize, false, RunBytes(0, 1, 0, kWholeDisk),
        "d88cut: X: only " + std::to_string(kWholeDisk) + " of 327680 bytes could be read\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    EXPECT_EQ(CutFile("X", c.track, CylinderOf(c.track), HeadOf(c.track), c.r, kSizeCode, c.offset, c.size,
-                      out_.get(), err_.get()),
+    EXPECT_EQ(CutFile("X", c.track, CylinderOf(c.track), HeadOf(c.track), c.r, kSizeCode, c.offset,
+                      c.size, out_.get(), err_.get()),
               c.result);
     EXPECT_EQ(out_.Take(), "cutting ... X\n");
     EXPECT_EQ(err_.Take(), c.err);
@@ -231,8 +233,8 @@ TEST_F(CutFileTest, RefusesRequestsTheBufferCannotHold) {
 }
 
 TEST_F(CutFileTest, MissingFirstSectorWritesNothing) {
-  EXPECT_FALSE(CutFile("X", expected::kTracks, CylinderOf(expected::kTracks), HeadOf(expected::kTracks), 1,
-                       kSizeCode, 0, 256, out_.get(), err_.get()));
+  EXPECT_FALSE(CutFile("X", expected::kTracks, CylinderOf(expected::kTracks),
+                       HeadOf(expected::kTracks), 1, kSizeCode, 0, 256, out_.get(), err_.get()));
   EXPECT_EQ(out_.Take(), "");
   EXPECT_EQ(err_.Take(), "");
   EXPECT_EQ(FilesHere(), std::vector<std::string>{"plain.d88"});

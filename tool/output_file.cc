@@ -11,11 +11,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,9 +51,9 @@ bool CreateTemporary(std::string& path, int& handle, std::string& reason) {
       reason = ErrnoReason(named);
       return false;
     }
-    const errno_t opened =
-        _sopen_s(&handle, pattern.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                 _SH_DENYRW, _S_IREAD | _S_IWRITE);
+    const errno_t opened = _sopen_s(&handle, pattern.c_str(),
+                                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                    _SH_DENYRW, _S_IREAD | _S_IWRITE);
     if (opened == 0) {
       path = pattern;
       return true;
@@ -89,10 +89,11 @@ bool CloseFile(int handle, std::string& reason) {
 
 std::string SystemMessage(DWORD error) {
   char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                      error, 0, text, sizeof text, nullptr);
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
   std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
   }
   return message.empty() ? "error " + std::to_string(error) : message;
