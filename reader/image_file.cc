@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -35,6 +36,13 @@ int OpenForReading(const char* path) {
   do {
     handle = ::open(path, O_RDONLY | O_CLOEXEC);
   } while (handle < 0 && errno == EINTR);
+  // A directory opens for reading here but has no bytes to give: it is not
+  // an image file.
+  struct stat status;
+  if (handle >= 0 && (::fstat(handle, &status) != 0 || S_ISDIR(status.st_mode))) {
+    ::close(handle);
+    return -1;
+  }
   return handle;
 }
 bool SeekTo(int handle, std::int64_t offset) {

@@ -69,9 +69,11 @@ TEST(ImageFileTest, ReadRecordNeedsEveryByte) {
   EXPECT_EQ(file.ReadRecord(ImageFile::kBufferSize + 1), nullptr);
 }
 
-TEST(ImageFileTest, OpenFailsForMissingFileAndNull) {
+TEST(ImageFileTest, OpenFailsForMissingFileDirectoryAndNull) {
+  d88test::ScratchDir dir;
   ImageFile file;
-  EXPECT_FALSE(file.Open("/nonexistent/d88/file"));
+  EXPECT_FALSE(file.Open((dir / "missing").string().c_str()));
+  EXPECT_FALSE(file.Open(dir.path().string().c_str()));
   EXPECT_FALSE(file.Open(nullptr));
   EXPECT_FALSE(file.IsOpen());
   std::uint8_t byte = 0;

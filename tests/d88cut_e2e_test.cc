@@ -149,12 +149,16 @@ TEST_F(CutProcessTest, WrongArgumentCountPrintsUsageNamingArgumentZero) {
   }
 }
 
-TEST_F(CutProcessTest, MissingFileCannotBeOpened) {
-  const Outcome outcome = Cut("no-such.d88");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, expected::kOpenFailedLine);
-  ExpectFiles({}, {});
+TEST_F(CutProcessTest, MissingFileOrDirectoryCannotBeOpened) {
+  fs::create_directory(work_ / "folder.d88");
+  for (const char* path : {"no-such.d88", "folder.d88"}) {
+    SCOPED_TRACE(path);
+    const Outcome outcome = Cut(path);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, expected::kOpenFailedLine);
+    ExpectFiles({}, {"folder.d88"});
+  }
 }
 
 TEST_F(CutProcessTest, FilesWithoutACompleteHeaderHoldNoDisk) {
