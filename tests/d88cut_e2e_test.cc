@@ -423,6 +423,42 @@ TEST_F(CutProcessTest, FileSizeLimitKeepsTheOlderFile) {
                {"OP", expected::Contents("OP")}});
 }
 
+// --- The image is only read ----------------------------------------------------
+
+// The image is opened for reading only, so a read-only image in a read-only
+// directory is cut like any other. Modes alone do not stop root from
+// writing: the image's bytes, mode and modification time and the directory's
+// listing show that nothing was written there.
+TEST_F(CutProcessTest, ReadOnlyImageInReadOnlyDirectoryIsCutAndLeftAsItWas) {
+  const fs::path inputDir = work_ / "input";
+  const fs::path image = inputDir / kImageName;
+  fs::create_directory(inputDir);
+  const Bytes bytes = d88test::BuildFile({expected::DiskA(), expected::DiskB()});
+  d88test::WriteFile(image, bytes);
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const fs::perms readAndSearch = readOnly | fs::perms::owner_exec | fs::perms::group_exec |
+                                  fs::perms::others_exec;
+  fs::permissions(image, readOnly);
+  fs::permissions(inputDir, readAndSearch);
+  struct stat before {};
+  ASSERT_EQ(stat(image.c_str(), &before), 0);
+
+  const Outcome outcome = Cut((fs::path("input") / kImageName).string());
+  fs::permissions(inputDir, fs::perms::owner_write, fs::perm_options::add);  // for the cleanup
+
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, expected::DiskAOutput() + expected::DiskBOutput());
+  EXPECT_EQ(outcome.err, "");
+  ExpectFiles(Merge(kFilesA, kFilesB), {"input"});
+  EXPECT_EQ(Listing(inputDir), std::set<std::string>{kImageName});
+  EXPECT_EQ(d88test::ReadFile(image), bytes);
+  struct stat after {};
+  ASSERT_EQ(stat(image.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+}
+
 // --- Generated sample files ------------------------------------------------------
 
 struct Generated {
