@@ -130,12 +130,10 @@ std::int32_t ImageFile::Read(std::uint8_t* dest, std::int32_t length) {
   return done;
 }
 
-const std::uint8_t* ImageFile::ReadRecord(std::int32_t length) {
+const std::uint8_t* ImageFile::FillAndReadRecord(std::int32_t length) {
   if (length <= 0 || length > kBufferSize) return nullptr;
-  if (!PositionInBuffer() || bufferLength_ - BufferedFrom() < length) {
-    if (!Fill() || bufferLength_ < length) return nullptr;
-  }
-  const std::uint8_t* record = buffer_.get() + BufferedFrom();
+  // The fill starts at the position, so the record starts the buffer.
+  if (!Fill() || bufferLength_ < length) return nullptr;
   position_ += length;
-  return record;
+  return buffer_.get();
 }

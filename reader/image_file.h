@@ -42,9 +42,20 @@ class ImageFile {
   // Returns the `length` bytes at the position (length <= kBufferSize) as a
   // view into the buffer, valid until the next call, and moves past them;
   // nullptr when the file ends first.
-  const std::uint8_t* ReadRecord(std::int32_t length);
+  // Inline because a track walk calls it once per record: a record already in
+  // the buffer costs a compare and an add, no call.
+  const std::uint8_t* ReadRecord(std::int32_t length) {
+    const std::int64_t from = position_ - bufferStart_;
+    if (length > 0 && from >= 0 && from <= bufferLength_ - length) {
+      position_ += length;
+      return buffer_.get() + from;
+    }
+    return FillAndReadRecord(length);
+  }
 
  private:
+  // ReadRecord for a record that is not wholly in the buffer.
+  const std::uint8_t* FillAndReadRecord(std::int32_t length);
   // Refills the buffer with the bytes at the position; false if none arrived.
   bool Fill();
   // One read of the platform at `offset`; returns the bytes that arrived.
