@@ -1,7 +1,7 @@
 // Fuzz target for D88Reader.
 //
-// The input is a D88 file. Its last kParameterBytes bytes (sector data in any
-// sensible image) also choose the arguments of the reads: a track index that
+// The input is a D88 file. Its last fuzz::kParameterBytes bytes (sector data
+// in any sensible image) also choose the arguments of the reads: a track index that
 // may be out of range, a sector ID whose parts may lie outside a byte, buffer
 // lengths that may be 0 or negative, and a sector range. Every image of the
 // file is selected, out-of-range indexes are tried, and the reads run on a
@@ -18,11 +18,13 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/reader_arguments.h"
 #include "reader/d88_format.h"
 #include "reader/d88_reader.h"
 
 namespace {
 
+using fuzz::Arguments;
 using Bytes = std::vector<std::uint8_t>;
 
 // Fills buffers before a read, so that bytes a read must not write show.
@@ -30,84 +32,6 @@ constexpr std::uint8_t kCanary = 0xA5;
 
 // The tool's boot sector read.
 constexpr std::int32_t kBootLength = d88::kSectorSizeBase << 1;
-
-// Arguments the input chooses.
-struct Arguments {
-  std::int32_t track = 0;
-  std::int32_t c = 0;
-  std::int32_t h = 0;
-  std::int32_t r = 1;
-  std::int32_t n = 1;
-  std::int32_t maxLength = 0;  // ReadSector
-  std::int32_t total = 0;      // ReadSectors
-  std::int32_t idLength = 0;   // ReadSectorIds
-  std::int32_t firstSector = 1;
-  std::int32_t lastSector = 16;
-  std::int32_t chosenDisk = 0;
-};
-
-// Layout of the parameter bytes at the end of the input.
-enum ParameterByte : std::size_t {
-  kTrackByte,
-  kCByte,
-  kHByte,
-  kRByte,
-  kNByte,
-  kOutOfByteFlags,
-  kMaxLengthLow,
-  kMaxLengthHigh,
-  kTotalLow,
-  kTotalHigh,
-  kIdLengthLow,
-  kIdLengthHigh,
-  kFirstSectorByte,
-  kLastSectorByte,
-  kChosenDiskByte,
-  kParameterBytes,
-};
-
-// Bits of kOutOfByteFlags: each puts one argument outside its usual range.
-enum OutOfByteFlag : std::uint8_t {
-  kCMinusOne = 1u << 0,
-  kHPastByte = 1u << 1,
-  kRMinusOne = 1u << 2,
-  kNPastByte = 1u << 3,
-  kMaxLengthNegative = 1u << 4,
-  kTotalNegative = 1u << 5,
-  kIdLengthNegative = 1u << 6,
-};
-
-// Track indexes from this far below 0 to as far past the table's end.
-constexpr std::int32_t kTrackMargin = 6;
-constexpr std::int32_t kPastByte = 0x100;
-
-std::int32_t Word(const std::uint8_t* p, std::size_t low, std::size_t high) {
-  return static_cast<std::int32_t>(p[low]) | (static_cast<std::int32_t>(p[high]) << 8);
-}
-
-Arguments ParseArguments(const std::uint8_t* data, std::size_t size) {
-  Arguments arguments;
-  if (size < kParameterBytes) return arguments;
-  const std::uint8_t* p = data + size - kParameterBytes;
-  const std::uint8_t flags = p[kOutOfByteFlags];
-  arguments.track =
-      static_cast<std::int32_t>(p[kTrackByte]) % (d88::kTrackCount + 2 * kTrackMargin) -
-      kTrackMargin;
-  arguments.c = (flags & kCMinusOne) ? -1 : p[kCByte];
-  arguments.h = (flags & kHPastByte) ? kPastByte + p[kHByte] : p[kHByte];
-  arguments.r = (flags & kRMinusOne) ? -1 : p[kRByte];
-  arguments.n = (flags & kNPastByte) ? kPastByte + p[kNByte] : p[kNByte];
-  arguments.maxLength = Word(p, kMaxLengthLow, kMaxLengthHigh);
-  if (flags & kMaxLengthNegative) arguments.maxLength = -1 - arguments.maxLength;
-  arguments.total = Word(p, kTotalLow, kTotalHigh);
-  if (flags & kTotalNegative) arguments.total = -1 - arguments.total;
-  arguments.idLength = Word(p, kIdLengthLow, kIdLengthHigh);
-  if (flags & kIdLengthNegative) arguments.idLength = -1 - arguments.idLength;
-  arguments.firstSector = static_cast<std::int8_t>(p[kFirstSectorByte]);
-  arguments.lastSector = static_cast<std::int8_t>(p[kLastSectorByte]);
-  arguments.chosenDisk = p[kChosenDiskByte];
-  return arguments;
-}
 
 // A buffer of `length` canary bytes (none for a negative length), sized
 // exactly so that AddressSanitizer sees any write past it.
@@ -230,7 +154,7 @@ void ReadDisk(D88Reader& reader, const Arguments& a) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const char* path = fuzz::WriteInput(data, size);
-  const Arguments a = ParseArguments(data, size);
+  const Arguments a = fuzz::ParseArguments(data, size);
 
   // One reader for the whole process, as in the tool: each input reopens
   // it, and the check below shows that nothing of the last input is left.

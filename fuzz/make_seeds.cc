@@ -14,6 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include <stdexcept>
+
+#include "fuzz/reader_arguments.h"
 #include "reader/d88_format.h"
 #include "tests/expected_cut.h"
 #include "tests/image_builder.h"
@@ -126,6 +129,32 @@ Image OddTrackEntries() {
   return image;
 }
 
+// `image` with fuzz_reader's arguments as its last bytes.
+Bytes WithArguments(Image image, const fuzz::Arguments& arguments) {
+  const auto tail = fuzz::EncodeArguments(arguments);
+  const Bytes spelled(tail.begin(), tail.end());
+  if (fuzz::ParseArguments(spelled.data(), spelled.size()) != arguments) {
+    throw std::logic_error("arguments outside what a seed can spell");
+  }
+  image.trailer = spelled;
+  return image.Build();
+}
+
+// fuzz_reader arguments that read the run of `file` as the tool does.
+fuzz::Arguments RunOf(const std::string& file) {
+  const expected::Stretch& first = expected::FileNamed(file).stretches.front();
+  fuzz::Arguments arguments;
+  arguments.track = first.track;
+  arguments.c = first.track >> 1;
+  arguments.h = first.track & 1;
+  arguments.r = first.first;
+  arguments.n = kSizeCode;
+  arguments.maxLength = expected::kSector;
+  arguments.total = static_cast<std::int32_t>(expected::Contents(file).size());
+  arguments.idLength = expected::kSector;
+  return arguments;
+}
+
 Bytes Truncated(Bytes bytes, std::size_t keep) {
   bytes.resize(keep);
   return bytes;
@@ -171,6 +200,17 @@ int main(int argc, char** argv) {
     Write(dir, "cut_in_sector.d88", Truncated(diskB, diskB.size() - expected::kSector / 2));
     Write(dir, "cut_in_header.d88",
           Truncated(diskB, diskB.size() - expected::kSector - d88::kSectorHeaderSize / 2));
+    // Runs that go on to the next head and the next cylinder, one that
+    // stops at a sector range of 1..9, and one that ends inside a sector.
+    Write(dir, "reader_driver.d88", WithArguments(DiskA(), RunOf("DRIVER")));
+    Write(dir, "reader_main.d88", WithArguments(DiskA(), RunOf("MAIN")));
+    fuzz::Arguments nineSectors = RunOf("OP");
+    nineSectors.lastSector = 9;
+    Write(dir, "reader_nine_sectors.d88", WithArguments(DiskA(), nineSectors));
+    fuzz::Arguments partSector = RunOf("PLANET");
+    partSector.total = expected::kSector + expected::kSector / 2;
+    Write(dir, "reader_part_sector.d88", WithArguments(DiskB(), partSector));
+
     Write(dir, "header_only.d88", Truncated(diskB, d88::kHeaderSize));
     Write(dir, "short_header.d88", Truncated(diskB, d88::kHeaderSize - 1));
   } catch (const std::exception& error) {
