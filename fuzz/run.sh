@@ -26,6 +26,11 @@ targets=("$@")
 if [[ -z ${TMPDIR:-} && -d /dev/shm && -w /dev/shm ]]; then
   export TMPDIR=/dev/shm
 fi
+# A target removes its directory when it exits, but not when it crashes:
+# give the whole run one directory and remove that in any case.
+TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/d88fuzz-run.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 
 seeds=$build/seeds
 "$build/fuzz/d88_fuzz_seeds" "$seeds"
