@@ -44,14 +44,6 @@ std::string ReadText(const fs::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::set<std::string> Listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 class CutProcessTest : public testing::Test {
  protected:
   // Runs `program` with exactly `argv` (argv[0] included; may be empty) in
@@ -116,7 +108,7 @@ class CutProcessTest : public testing::Test {
       EXPECT_EQ(d88test::ReadFile(work_ / name), bytes) << name;
       others.insert(name);
     }
-    EXPECT_EQ(Listing(work_.path()), others);
+    EXPECT_EQ(d88test::ListDirectory(work_.path()), others);
   }
 
   d88test::ScratchDir work_;
@@ -181,7 +173,7 @@ TEST_F(CutProcessTest, FilesWithoutACompleteHeaderHoldNoDisk) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    for (const auto& name : Listing(work_.path())) fs::remove(work_ / name);
+    for (const auto& name : d88test::ListDirectory(work_.path())) fs::remove(work_ / name);
     d88test::WriteFile(work_ / kImageName, c.bytes);
     const Outcome outcome = Cut();
     EXPECT_EQ(outcome.status, 0);
@@ -401,7 +393,7 @@ TEST_F(CutProcessTest, DirectoryInTheWaySkipsOnlyThatFile) {
   EXPECT_EQ(outcome.out, expected::DiskAOutput());
   EXPECT_EQ(outcome.err, std::string("d88cut: cannot write MAIN: ") + std::strerror(EISDIR) + "\n");
   ExpectFiles(Without(kFilesA, "MAIN"), {kImageName, "MAIN"});
-  EXPECT_EQ(Listing(work_ / "MAIN"), std::set<std::string>{"inside"});
+  EXPECT_EQ(d88test::ListDirectory(work_ / "MAIN"), std::set<std::string>{"inside"});
 }
 
 TEST_F(CutProcessTest, FileSizeLimitKeepsTheOlderFile) {
@@ -450,7 +442,7 @@ TEST_F(CutProcessTest, ReadOnlyImageInReadOnlyDirectoryIsCutAndLeftAsItWas) {
   EXPECT_EQ(outcome.out, expected::DiskAOutput() + expected::DiskBOutput());
   EXPECT_EQ(outcome.err, "");
   ExpectFiles(Merge(kFilesA, kFilesB), {"input"});
-  EXPECT_EQ(Listing(inputDir), std::set<std::string>{kImageName});
+  EXPECT_EQ(d88test::ListDirectory(inputDir), std::set<std::string>{kImageName});
   EXPECT_EQ(d88test::ReadFile(image), bytes);
   struct stat after {};
   ASSERT_EQ(stat(image.c_str(), &after), 0);

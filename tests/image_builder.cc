@@ -134,6 +134,14 @@ std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::set<std::string> ListDirectory(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 ScratchDir::ScratchDir() {
   std::random_device seed;
   std::mt19937_64 random(seed());

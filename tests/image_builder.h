@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ Image StandardImage(int tracks = 80, int sectors = 16, int n = 1);
 std::vector<std::uint8_t> BuildFile(const std::vector<Image>& images);
 
 void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+// Names of the entries of a directory, temporary files included.
+std::set<std::string> ListDirectory(const std::filesystem::path& dir);
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
 
 // A fresh directory under the system's temporary directory, removed with

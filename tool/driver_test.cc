@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,14 +66,7 @@ class InProcessTest : public testing::Test {
     return RunD88Cut(static_cast<int>(argv.size()), argv.data(), out_.get(), err_.get());
   }
 
-  std::vector<std::string> FilesHere() const {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir_.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::set<std::string> FilesHere() const { return d88test::ListDirectory(dir_.path()); }
 
   d88test::ScratchDir dir_;
   fs::path previous_;
@@ -142,7 +136,7 @@ TEST_F(InProcessTest, RunsRepeatedlyInOneProcess) {
     EXPECT_EQ(out_.Take(), run.out);
     EXPECT_EQ(err_.Take(), run.err);
   }
-  const std::vector<std::string> expectedNames = {
+  const std::set<std::string> expectedNames = {
       "DEMO2", "DRIVER", "ED", "MAIN", "OP", "PLANET", "a.d88", "b.d88", "short.d88"};
   EXPECT_EQ(FilesHere(), expectedNames);
   EXPECT_EQ(d88test::ReadFile("PLANET"), expected::Contents("PLANET"));
@@ -229,7 +223,7 @@ TEST_F(CutFileTest, RefusesRequestsTheBufferCannotHold) {
     EXPECT_EQ(out_.Take(), "");
     EXPECT_EQ(err_.Take(), "");
   }
-  EXPECT_EQ(FilesHere(), std::vector<std::string>{"plain.d88"});
+  EXPECT_EQ(FilesHere(), std::set<std::string>{"plain.d88"});
 }
 
 TEST_F(CutFileTest, MissingFirstSectorWritesNothing) {
@@ -237,7 +231,7 @@ TEST_F(CutFileTest, MissingFirstSectorWritesNothing) {
                        HeadOf(expected::kTracks), 1, kSizeCode, 0, 256, out_.get(), err_.get()));
   EXPECT_EQ(out_.Take(), "");
   EXPECT_EQ(err_.Take(), "");
-  EXPECT_EQ(FilesHere(), std::vector<std::string>{"plain.d88"});
+  EXPECT_EQ(FilesHere(), std::set<std::string>{"plain.d88"});
 }
 
 }  // namespace

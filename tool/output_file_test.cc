@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,15 +33,7 @@ class OutputFileTest : public testing::Test {
     return WriteOutputFile(name, bytes.data(), bytes.size(), reason_);
   }
 
-  // Names in the directory, temporary files included.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir_.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::set<std::string> Names() const { return d88test::ListDirectory(dir_.path()); }
 
   d88test::ScratchDir dir_;
   fs::path previous_;
@@ -53,7 +46,7 @@ TEST_F(OutputFileTest, CreatesAndReplacesWhole) {
     SCOPED_TRACE(bytes.size());
     ASSERT_TRUE(Write("OUT", bytes)) << reason_;
     EXPECT_EQ(d88test::ReadFile("OUT"), bytes);
-    EXPECT_EQ(Names(), std::vector<std::string>{"OUT"});
+    EXPECT_EQ(Names(), std::set<std::string>{"OUT"});
   }
 }
 
@@ -65,7 +58,7 @@ TEST_F(OutputFileTest, FailureLeavesNoTemporaryFile) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Write(name, Bytes(10, 1)));
     EXPECT_FALSE(reason_.empty());
-    EXPECT_EQ(Names(), std::vector<std::string>{"TAKEN"});
+    EXPECT_EQ(Names(), std::set<std::string>{"TAKEN"});
   }
   EXPECT_EQ(d88test::ReadFile(fs::path("TAKEN") / "inside"), Bytes{1});
 }
