@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "reader/coding.h"
 #include "reader/d88_format.h"
 #include "reader/d88_reader.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 #include "tool/cut_catalogue.h"
 
 namespace {
@@ -38,16 +39,16 @@ struct SectorId {
 };
 constexpr SectorId kLastOfLongTrack{0, 0, kLastSector, kSizeCode};
 
-d88test::Track LongTrack() {
-  d88test::Track track;
+d88gen::Track LongTrack() {
+  d88gen::Track track;
   track.records.resize(static_cast<std::size_t>(kLongTrackRecords));
-  for (d88test::SectorRecord& record : track.records) record.r = kFillerRecord;
-  d88test::SectorRecord& last = track.records.back();
+  for (d88gen::SectorRecord& record : track.records) record.r = kFillerRecord;
+  d88gen::SectorRecord& last = track.records.back();
   last.c = static_cast<std::uint8_t>(kLastOfLongTrack.c);
   last.h = static_cast<std::uint8_t>(kLastOfLongTrack.h);
   last.r = static_cast<std::uint8_t>(kLastOfLongTrack.r);
   last.n = static_cast<std::uint8_t>(kLastOfLongTrack.n);
-  last.data = d88test::SectorPattern(kLongTrackIndex, kLastOfLongTrack.r, kSectorBytes);
+  last.data = d88gen::SectorPattern(kLongTrackIndex, kLastOfLongTrack.r, kSectorBytes);
   return track;
 }
 
@@ -61,10 +62,10 @@ struct BenchFiles {
 
   BenchFiles() {
     standard = dir / "standard.d88";
-    d88test::WriteFile(standard, d88test::StandardImage(kStandardTracks, kSectorsPerTrack).Build());
+    d88test::WriteFile(standard, d88gen::StandardImage(kStandardTracks, kSectorsPerTrack).Build());
 
-    const d88test::Track track = LongTrack();
-    d88test::Image image;
+    const d88gen::Track track = LongTrack();
+    d88gen::Image image;
     image.SetTrack(kLongTrackIndex, track);
     const std::vector<std::uint8_t> bytes = image.Build();
     longTrack = dir / "long-track.d88";

@@ -19,9 +19,10 @@
 #include <system_error>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "fuzz/fuzz_support.h"
 #include "reader/d88_reader.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 #include "tool/cut_catalogue.h"
 #include "tool/driver.h"
 

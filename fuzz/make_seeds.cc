@@ -16,17 +16,18 @@
 
 #include <stdexcept>
 
+#include "d88gen/image_builder.h"
 #include "fuzz/reader_arguments.h"
 #include "reader/d88_format.h"
 #include "tests/expected_cut.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using d88test::Image;
-using d88test::SectorRecord;
-using d88test::Track;
+using d88gen::Image;
+using d88gen::SectorRecord;
+using d88gen::Track;
 
 constexpr int kBootTrack = 0;
 constexpr int kBootSector = 1;
@@ -39,7 +40,7 @@ SectorRecord Sector(int track, int r, int size = expected::kSector) {
   record.h = static_cast<std::uint8_t>(track & 1);
   record.r = static_cast<std::uint8_t>(r);
   record.n = kSizeCode;
-  record.data = d88test::SectorPattern(track, r, size);
+  record.data = d88gen::SectorPattern(track, r, size);
   return record;
 }
 
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
     Write(dir, "disk_a.d88", DiskA().Build());
     Write(dir, "disk_b.d88", DiskB().Build());
     Write(dir, "b_then_a.d88",
-          d88test::BuildFile({SparseDisk(false, {expected::FileNamed("DEMO2")}),
+          d88gen::BuildFile({SparseDisk(false, {expected::FileNamed("DEMO2")}),
                               SparseDisk(true, {expected::FileNamed("OP")})}));
 
     // A disk size of 0 chains every image to offset 0: 64 of them.
@@ -189,7 +190,7 @@ int main(int argc, char** argv) {
     // A negative disk size ends the chain after the first image.
     Image negativeSize = SparseDisk(false, {expected::FileNamed("DEMO2")});
     negativeSize.diskSize = -d88::kHeaderSize;
-    Write(dir, "negative_disk_size.d88", d88test::BuildFile({negativeSize, DiskA()}));
+    Write(dir, "negative_disk_size.d88", d88gen::BuildFile({negativeSize, DiskA()}));
 
     Write(dir, "shared_track.d88", SharedTrack().Build());
     Write(dir, "odd_records.d88", OddRecords().Build());

@@ -10,16 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "reader/coding.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 
 namespace {
 
-using d88test::Image;
-using d88test::SectorPattern;
-using d88test::SectorRecord;
-using d88test::StandardTrack;
-using d88test::Track;
+using d88gen::Image;
+using d88gen::SectorPattern;
+using d88gen::SectorRecord;
+using d88gen::StandardTrack;
+using d88gen::Track;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kUntouched = 0xEE;
@@ -77,14 +78,14 @@ SectorRecord Sector(std::uint8_t r, std::uint16_t count, int dataSize = kSector)
 // --- Opening and indexing ---------------------------------------------------
 
 TEST_F(ReaderTest, IndexesChainedImages) {
-  Image a = d88test::StandardImage(2);
-  Image b = d88test::StandardImage(1);
-  Image c = d88test::StandardImage(3);
+  Image a = d88gen::StandardImage(2);
+  Image b = d88gen::StandardImage(1);
+  Image c = d88gen::StandardImage(3);
   a.name = "FIRST";
   b.name = "SECOND";
   c.name = "THIRD";
   b.mediaType = 0x20;
-  OpenBytes(d88test::BuildFile({a, b, c}));
+  OpenBytes(d88gen::BuildFile({a, b, c}));
 
   ASSERT_EQ(reader_.GetDiskCount(), 3);
   const struct {
@@ -108,7 +109,7 @@ TEST_F(ReaderTest, IndexesChainedImages) {
 }
 
 TEST_F(ReaderTest, DiskSizeZeroIndexesSixtyFourCopiesOfTheFirstImage) {
-  Image image = d88test::StandardImage(1);
+  Image image = d88gen::StandardImage(1);
   image.diskSize = 0;
   image.name = "LOOP";
   OpenImage(image);
@@ -118,7 +119,7 @@ TEST_F(ReaderTest, DiskSizeZeroIndexesSixtyFourCopiesOfTheFirstImage) {
 }
 
 TEST_F(ReaderTest, FilesWithoutAWholeHeaderHoldNoImage) {
-  const Bytes full = d88test::StandardImage(1).Build();
+  const Bytes full = d88gen::StandardImage(1).Build();
   for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{d88::kHeaderSize - 1}}) {
     SCOPED_TRACE(size);
     OpenBytes(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(size)));
@@ -132,7 +133,7 @@ TEST_F(ReaderTest, FilesWithoutAWholeHeaderHoldNoImage) {
 }
 
 TEST_F(ReaderTest, ChainLeavingTheSignedRangeEndsIndexing) {
-  const Image first = d88test::StandardImage(1);
+  const Image first = d88gen::StandardImage(1);
   const auto firstSize = static_cast<std::int32_t>(first.Build().size());
   const struct {
     const char* what;
@@ -147,7 +148,7 @@ TEST_F(ReaderTest, ChainLeavingTheSignedRangeEndsIndexing) {
     SCOPED_TRACE(c.what);
     Image second = first;
     second.diskSize = c.secondSize;
-    OpenBytes(d88test::BuildFile({first, second, first}));
+    OpenBytes(d88gen::BuildFile({first, second, first}));
     EXPECT_EQ(reader_.GetDiskCount(), c.disks);
     ASSERT_TRUE(reader_.SelectDisk(1));
     std::int32_t got = -1;
@@ -158,7 +159,7 @@ TEST_F(ReaderTest, ChainLeavingTheSignedRangeEndsIndexing) {
 }
 
 TEST_F(ReaderTest, OpenFailureLeavesNoFile) {
-  OpenImage(d88test::StandardImage(1));
+  OpenImage(d88gen::StandardImage(1));
   ASSERT_TRUE(reader_.SelectDisk(0));
   EXPECT_FALSE(reader_.Open((dir_ / "missing.d88").string().c_str()));
   EXPECT_EQ(reader_.GetDiskCount(), 0);
@@ -169,15 +170,15 @@ TEST_F(ReaderTest, OpenFailureLeavesNoFile) {
 }
 
 TEST_F(ReaderTest, OpenOnAnOpenReaderReplacesFileAndSelection) {
-  Image one = d88test::StandardImage(1);
+  Image one = d88gen::StandardImage(1);
   one.name = "ONE";
   OpenSelected(one);
 
-  Image other = d88test::StandardImage(2);
+  Image other = d88gen::StandardImage(2);
   Image second = other;
   second.name = "TWO";
   const std::string otherPath = (dir_ / "other.d88").string();
-  d88test::WriteFile(otherPath, d88test::BuildFile({other, second}));
+  d88test::WriteFile(otherPath, d88gen::BuildFile({other, second}));
   ASSERT_TRUE(reader_.Open(otherPath.c_str()));
   EXPECT_EQ(reader_.GetDiskCount(), 2);
   // The earlier selection does not carry over to the new file.
@@ -189,7 +190,7 @@ TEST_F(ReaderTest, OpenOnAnOpenReaderReplacesFileAndSelection) {
 }
 
 TEST_F(ReaderTest, OpenNullClosesButKeepsTheName) {
-  Image image = d88test::StandardImage(1);
+  Image image = d88gen::StandardImage(1);
   image.name = "KEPT";
   image.mediaType = 0x10;
   OpenSelected(image);
@@ -229,7 +230,7 @@ TEST_F(ReaderTest, NameKeepsAtMostSixteenCharacters) {
       {"", ""},
   };
   for (const auto& c : cases) {
-    Image image = d88test::StandardImage(1);
+    Image image = d88gen::StandardImage(1);
     image.name = c.field;
     OpenSelected(image);
     EXPECT_STREQ(reader_.GetDiskName(), c.name);
@@ -237,7 +238,7 @@ TEST_F(ReaderTest, NameKeepsAtMostSixteenCharacters) {
 }
 
 TEST_F(ReaderTest, FailedSelectionDeselects) {
-  Image image = d88test::StandardImage(1);
+  Image image = d88gen::StandardImage(1);
   image.name = "DISK";
   image.mediaType = 0x20;
   OpenImage(image);
@@ -289,7 +290,7 @@ TEST_F(ReaderTest, TrackEntryBounds) {
 }
 
 TEST_F(ReaderTest, TrackIndexOutsideTheTable) {
-  OpenSelected(d88test::StandardImage(1));
+  OpenSelected(d88gen::StandardImage(1));
   for (const std::int32_t track : {-1, d88::kTrackCount, 0x7FFFFFFF, static_cast<std::int32_t>(0x80000000u)}) {
     std::int32_t got = -1;
     EXPECT_EQ(Read(track, 0, 0, 1, 1, kSector, &got), Untouched(2048));
@@ -302,7 +303,7 @@ TEST_F(ReaderTest, TrackIndexOutsideTheTable) {
 // --- Reading one sector -----------------------------------------------------
 
 TEST_F(ReaderTest, ReadSectorMatchesAllFourIdBytes) {
-  Image image = d88test::StandardImage(4);
+  Image image = d88gen::StandardImage(4);
   OpenSelected(image);
   const struct {
     std::int32_t track, c, h, r, n;
@@ -432,7 +433,7 @@ TEST_F(ReaderTest, EndOfFileInsideARecord) {
 // --- Runs -------------------------------------------------------------------
 
 TEST_F(ReaderTest, RunsStepBySectorRange) {
-  Image image = d88test::StandardImage(8);
+  Image image = d88gen::StandardImage(8);
   OpenSelected(image);
   struct Step {
     std::int32_t track, r;
@@ -466,7 +467,7 @@ TEST_F(ReaderTest, RunsStepBySectorRange) {
 }
 
 TEST_F(ReaderTest, SelectingKeepsTheSectorRange) {
-  Image image = d88test::StandardImage(2);
+  Image image = d88gen::StandardImage(2);
   OpenImage(image);
   reader_.SetSectorRange(1, 2);
   ASSERT_TRUE(reader_.SelectDisk(0));
@@ -476,7 +477,7 @@ TEST_F(ReaderTest, SelectingKeepsTheSectorRange) {
 }
 
 TEST_F(ReaderTest, RunsStopAtAMissingOrShortSector) {
-  Image image = d88test::StandardImage(2);
+  Image image = d88gen::StandardImage(2);
   // Track 0: R 3 missing; track 1: R 2 short.
   image.tracks[0]->records[2].r = 0x33;
   image.tracks[1]->records[1].data.resize(100);
@@ -569,14 +570,14 @@ TEST_F(ReaderTest, ReadSectorIdsWalkEnds) {
 TEST_F(ReaderTest, EveryTruncationYieldsAPrefixOfTheTruth) {
   constexpr int kTracks = 3;
   constexpr int kSectors = 3;
-  Image first = d88test::StandardImage(kTracks, kSectors);
-  Image second = d88test::StandardImage(kTracks, kSectors);
+  Image first = d88gen::StandardImage(kTracks, kSectors);
+  Image second = d88gen::StandardImage(kTracks, kSectors);
   for (int t = 0; t < kTracks; ++t) {
     for (SectorRecord& record : second.tracks[static_cast<std::size_t>(t)]->records) {
       record.data = SectorPattern(t + 100, record.r, kSector);
     }
   }
-  const Bytes full = d88test::BuildFile({first, second});
+  const Bytes full = d88gen::BuildFile({first, second});
   const std::size_t firstSize = first.Build().size();
 
   for (std::size_t length = 0; length <= full.size(); ++length) {

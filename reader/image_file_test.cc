@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/image_builder.h"
+#include "d88gen/image_builder.h"
+#include "tests/test_files.h"
 
 namespace {
 

@@ -20,14 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "reader/d88_format.h"
 #include "tests/expected_cut.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using d88test::Image;
+using d88gen::Image;
 using expected::Bytes;
 using expected::Files;
 
@@ -97,7 +98,7 @@ class CutProcessTest : public testing::Test {
   }
 
   void WriteImages(const std::vector<Image>& images) {
-    d88test::WriteFile(work_ / kImageName, d88test::BuildFile(images));
+    d88test::WriteFile(work_ / kImageName, d88gen::BuildFile(images));
   }
 
   // The work directory holds the image, exactly `files` with their bytes,
@@ -425,7 +426,7 @@ TEST_F(CutProcessTest, ReadOnlyImageInReadOnlyDirectoryIsCutAndLeftAsItWas) {
   const fs::path inputDir = work_ / "input";
   const fs::path image = inputDir / kImageName;
   fs::create_directory(inputDir);
-  const Bytes bytes = d88test::BuildFile({expected::DiskA(), expected::DiskB()});
+  const Bytes bytes = d88gen::BuildFile({expected::DiskA(), expected::DiskB()});
   d88test::WriteFile(image, bytes);
   const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
   const fs::perms readAndSearch = readOnly | fs::perms::owner_exec | fs::perms::group_exec |

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/image_builder.h"
+#include "d88gen/image_builder.h"
 
 namespace expected {
 
@@ -74,12 +74,12 @@ inline const std::vector<File> kDiskBFiles = {
     {"DEMO2", {{48, 6, 7}}},
 };
 
-// The bytes of `file` on a disk whose sectors hold d88test::SectorPattern.
+// The bytes of `file` on a disk whose sectors hold d88gen::SectorPattern.
 inline Bytes Contents(const File& file) {
   Bytes bytes;
   for (const Stretch& stretch : file.stretches) {
     for (int r = stretch.first; r <= stretch.last; ++r) {
-      const Bytes sector = d88test::SectorPattern(stretch.track, r, kSector);
+      const Bytes sector = d88gen::SectorPattern(stretch.track, r, kSector);
       bytes.insert(bytes.end(), sector.begin(), sector.end());
     }
   }
@@ -121,29 +121,29 @@ inline void PutText(Bytes& data, int position, std::string_view text) {
 }
 
 // A plain disk of kTracks tracks of 16 x 256 bytes of SectorPattern.
-inline d88test::Image PlainDisk() { return d88test::StandardImage(kTracks); }
+inline d88gen::Image PlainDisk() { return d88gen::StandardImage(kTracks); }
 
 // The record of sector `r` of `track` of `image`.
-inline d88test::SectorRecord& Record(d88test::Image& image, int track, int r) {
-  for (d88test::SectorRecord& record : image.tracks.at(static_cast<std::size_t>(track))->records) {
+inline d88gen::SectorRecord& Record(d88gen::Image& image, int track, int r) {
+  for (d88gen::SectorRecord& record : image.tracks.at(static_cast<std::size_t>(track))->records) {
     if (record.r == r) return record;
   }
   throw std::invalid_argument("no such sector");
 }
 
-inline void RemoveSector(d88test::Image& image, int track, int r) {
+inline void RemoveSector(d88gen::Image& image, int track, int r) {
   std::erase_if(image.tracks.at(static_cast<std::size_t>(track))->records,
-                [r](const d88test::SectorRecord& record) { return record.r == r; });
+                [r](const d88gen::SectorRecord& record) { return record.r == r; });
 }
 
-inline d88test::Image DiskA() {
-  d88test::Image image = PlainDisk();
+inline d88gen::Image DiskA() {
+  d88gen::Image image = PlainDisk();
   PutText(Record(image, 0, 1).data, kMarkAPosition, kMarkA);
   return image;
 }
 
-inline d88test::Image DiskB() {
-  d88test::Image image = PlainDisk();
+inline d88gen::Image DiskB() {
+  d88gen::Image image = PlainDisk();
   PutText(Record(image, 0, 1).data, kMarkBPosition, kMarkB);
   return image;
 }

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "tests/expected_cut.h"
-#include "tests/image_builder.h"
+#include "tests/test_files.h"
 #include "tool/cut_file.h"
 
 namespace {
@@ -98,23 +99,23 @@ TEST_F(InProcessTest, UsageNamesTheToolWhenArgumentZeroIsMissing) {
 
 // A Disk A whose last sector read (ED's first, track 19 R1) leaves "A DISK"
 // at byte 2 of the buffer for whatever run comes next.
-d88test::Image DiskALeavingItsMark() {
-  d88test::Image image = expected::DiskA();
+d88gen::Image DiskALeavingItsMark() {
+  d88gen::Image image = expected::DiskA();
   expected::PutText(expected::Record(image, 19, 1).data, expected::kMarkAPosition,
                     expected::kMarkA);
   return image;
 }
 
 TEST_F(InProcessTest, RunsRepeatedlyInOneProcess) {
-  d88test::WriteFile("a.d88", d88test::BuildFile({DiskALeavingItsMark()}));
-  d88test::WriteFile("b.d88", d88test::BuildFile({expected::DiskB()}));
+  d88test::WriteFile("a.d88", d88gen::BuildFile({DiskALeavingItsMark()}));
+  d88test::WriteFile("b.d88", d88gen::BuildFile({expected::DiskB()}));
   // Its boot sector holds only bytes 0..6, "A DIS" at 2: the "K" would have
   // to come from the previous run.
-  d88test::Image shortBoot = expected::PlainDisk();
+  d88gen::Image shortBoot = expected::PlainDisk();
   Bytes& boot = expected::Record(shortBoot, 0, 1).data;
   expected::PutText(boot, expected::kMarkAPosition, "A DIS");
   boot.resize(expected::kMarkAPosition + expected::kMarkA.size() - 1);
-  d88test::WriteFile("short.d88", d88test::BuildFile({shortBoot}));
+  d88test::WriteFile("short.d88", d88gen::BuildFile({shortBoot}));
 
   const struct {
     const char* file;
@@ -147,7 +148,7 @@ class CutFileTest : public InProcessTest {
  protected:
   void SetUp() override {
     InProcessTest::SetUp();
-    d88test::WriteFile("plain.d88", d88test::BuildFile({expected::PlainDisk()}));
+    d88test::WriteFile("plain.d88", d88gen::BuildFile({expected::PlainDisk()}));
     ASSERT_TRUE(imageReader.Open("plain.d88"));
     ASSERT_TRUE(imageReader.SelectDisk(0));
     imageReader.SetSectorRange(kFirstSector, kLastSector);
@@ -160,7 +161,7 @@ Bytes RunBytes(int track, int r, std::size_t from, std::size_t size) {
   Bytes run;
   for (; track < expected::kTracks; ++track, r = kFirstSector) {
     for (; r <= kLastSector; ++r) {
-      const Bytes sector = d88test::SectorPattern(track, r, expected::kSector);
+      const Bytes sector = d88gen::SectorPattern(track, r, expected::kSector);
       run.insert(run.end(), sector.begin(), sector.end());
     }
   }

@@ -12,7 +12,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "tests/image_builder.h"
+#include "d88gen/image_builder.h"
+#include "tests/test_files.h"
 
 namespace {
 

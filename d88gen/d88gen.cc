@@ -11,7 +11,7 @@
 // never asks for and no data come first, every wanted sector last, so each
 // sector read walks the longest track the format allows.
 //
-// Sector data is d88test::SectorPattern throughout; the boot sector carries
+// Sector data is d88gen::SectorPattern throughout; the boot sector carries
 // the disk's mark. The marks and runs come from the tool's own catalogue.
 
 #include <charconv>
@@ -24,15 +24,15 @@
 #include <string_view>
 #include <vector>
 
+#include "d88gen/image_builder.h"
 #include "reader/d88_format.h"
-#include "tests/image_builder.h"
 #include "tool/cut_catalogue.h"
 
 namespace {
 
-using d88test::Image;
-using d88test::SectorRecord;
-using d88test::Track;
+using d88gen::Image;
+using d88gen::SectorRecord;
+using d88gen::Track;
 
 constexpr int kPlainTracks = 80;
 // The most records a sector header's count can claim.
@@ -83,7 +83,7 @@ std::vector<SectorAddress> WantedSectors(Disk disk) {
 }
 
 Image PlainDisk(Disk disk) {
-  Image image = d88test::StandardImage(kPlainTracks, kLastSector, kSizeCode);
+  Image image = d88gen::StandardImage(kPlainTracks, kLastSector, kSizeCode);
   image.name = disk == Disk::kA ? "SAMPLE A" : "SAMPLE B";
   PutMark(image.tracks[kBootTrack]->records[kBootSector - kFirstSector].data, MarkOf(disk));
   return image;
@@ -102,7 +102,7 @@ Image HostileDisk(Disk disk) {
     record.h = static_cast<std::uint8_t>(HeadOf(address.track));
     record.r = static_cast<std::uint8_t>(address.r);
     record.n = kSizeCode;
-    record.data = d88test::SectorPattern(address.track, address.r, kSectorBytes);
+    record.data = d88gen::SectorPattern(address.track, address.r, kSectorBytes);
     if (address.track == kBootTrack && address.r == kBootSector) PutMark(record.data, MarkOf(disk));
     shared.records.push_back(std::move(record));
   }

@@ -1,28 +1,27 @@
-// Builds D88 files in memory for tests, benchmarks and samples.
+// Builds D88 files in memory for the sample generator, tests, benchmarks and
+// fuzz seeds.
 //
 // Every field has a sound default computed from the layout, and every one can
 // be forced to any value, so that inconsistent, truncated or hostile images
 // take one line to describe:
 //
-//   d88test::Image image;
-//   image.SetTrack(0, d88test::StandardTrack(0, 16));
+//   d88gen::Image image;
+//   image.SetTrack(0, d88gen::StandardTrack(0, 16));
 //   image.tracks[0]->records[3].dataSize = 0xFFFF;   // lie about one size
 //   std::vector<std::uint8_t> bytes = image.Build();
 
-#ifndef D88_TESTS_IMAGE_BUILDER_H_
-#define D88_TESTS_IMAGE_BUILDER_H_
+#ifndef D88_D88GEN_IMAGE_BUILDER_H_
+#define D88_D88GEN_IMAGE_BUILDER_H_
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "reader/d88_format.h"
 
-namespace d88test {
+namespace d88gen {
 
 struct SectorRecord {
   std::uint8_t c = 0;
@@ -71,26 +70,6 @@ Image StandardImage(int tracks = 80, int sectors = 16, int n = 1);
 // Images back to back.
 std::vector<std::uint8_t> BuildFile(const std::vector<Image>& images);
 
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-// Names of the entries of a directory, temporary files included.
-std::set<std::string> ListDirectory(const std::filesystem::path& dir);
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
+}  // namespace d88gen
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-}  // namespace d88test
-
-#endif  // D88_TESTS_IMAGE_BUILDER_H_
+#endif  // D88_D88GEN_IMAGE_BUILDER_H_
