@@ -31,16 +31,26 @@ bool D88Reader::Open(const char* path) {
   file_.Close();
   diskCount_ = 0;
   mediaType_ = -1;
+  writeProtect_ = -1;
   if (path == nullptr) return true;
 
   ResetSelection();
   if (!file_.Open(path)) return false;
 
   std::int64_t position = 0;
+  std::uint8_t copy[d88::kHeaderSize];
   while (diskCount_ < d88::kMaxDisks) {
     file_.Seek(position);
-    const std::uint8_t* header = file_.ReadRecord(d88::kHeaderSize);
-    if (header == nullptr) break;
+    // The first header comes through the buffer, which then holds the start
+    // of the image read next. Later headers are read on their own: refilling
+    // the buffer for each would read 64 KiB per image.
+    const std::uint8_t* header = copy;
+    if (diskCount_ == 0) {
+      header = file_.ReadRecord(d88::kHeaderSize);
+      if (header == nullptr) break;
+    } else if (!file_.ReadExact(copy, d88::kHeaderSize)) {
+      break;
+    }
     diskStarts_[diskCount_++] = static_cast<std::int32_t>(position);
     position += d88::DecodeSigned32(header + d88::kDiskSizeOffset);
     // Images are addressed by signed 32-bit offsets; a chain leaving that
@@ -58,6 +68,7 @@ void D88Reader::SetSectorRange(std::int32_t first, std::int32_t last) {
 void D88Reader::ResetSelection() {
   diskStart_ = -1;
   mediaType_ = -1;
+  writeProtect_ = -1;
   diskSize_ = 0;
   diskName_[0] = '\0';
 }
@@ -76,6 +87,7 @@ bool D88Reader::SelectDisk(std::int32_t index) {
         d88::DecodeSigned32(header + d88::kTrackTableOffset + track * d88::kTrackEntrySize);
   }
   mediaType_ = header[d88::kMediaTypeOffset];
+  writeProtect_ = header[d88::kWriteProtectOffset];
   diskSize_ = d88::DecodeSigned32(header + d88::kDiskSizeOffset);
   std::int32_t length = 0;
   while (length < d88::kNameLength && header[d88::kNameOffset + length] != 0) {
@@ -87,13 +99,17 @@ bool D88Reader::SelectDisk(std::int32_t index) {
   return true;
 }
 
-bool D88Reader::SeekTrack(std::int32_t track) {
+bool D88Reader::HasTrack(std::int32_t track) const {
   if (!file_.IsOpen() || diskStart_ < 0) return false;
   if (track < 0 || track >= d88::kTrackCount) return false;
   const std::int32_t entry = trackTable_[track];
   // 0 marks an absent track; a negative entry would point before the image.
-  if (entry <= 0 || entry > diskSize_) return false;
-  file_.Seek(static_cast<std::int64_t>(diskStart_) + entry);
+  return entry > 0 && entry <= diskSize_;
+}
+
+bool D88Reader::SeekTrack(std::int32_t track) {
+  if (!HasTrack(track)) return false;
+  file_.Seek(static_cast<std::int64_t>(diskStart_) + trackTable_[track]);
   return true;
 }
 

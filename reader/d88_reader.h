@@ -35,6 +35,21 @@ class D88Reader {
   bool SelectDisk(std::int32_t index);
   const char* GetDiskName() const { return diskName_; }
   std::int32_t GetMediaType() const { return mediaType_; }
+  // The selected disk's write-protect byte (0..255), or -1.
+  std::int32_t GetWriteProtect() const { return writeProtect_; }
+  // File offset and disk size of the selected disk; -1 and 0 when none.
+  std::int32_t GetDiskStart() const { return diskStart_; }
+  std::int32_t GetDiskSize() const { return diskSize_; }
+  // True if the selected disk's track table entry for `track` leads to
+  // records: not 0, not negative, not past the disk size.
+  bool HasTrack(std::int32_t track) const;
+
+  // A path that cannot be read at any position (a pipe) is read through a
+  // temporary copy of its bytes, at most ImageFile::kStreamLimit of them.
+  // Why that copy could not be made or written ("" when it could), and
+  // whether a read wanted bytes the stream had past the limit.
+  const char* GetSpoolError() const { return file_.SpoolError().c_str(); }
+  bool ReachedStreamLimit() const { return file_.StreamLimitReached(); }
 
   // Reads the first sector of `track` whose ID is (c, h, r, n) into `dest`,
   // at most `maxLength` bytes. Returns the bytes that arrived: below
@@ -69,6 +84,7 @@ class D88Reader {
   std::int32_t diskStart_ = -1;  // -1: no disk selected
   std::int32_t trackTable_[d88::kTrackCount] = {};
   std::int32_t mediaType_ = -1;
+  std::int32_t writeProtect_ = -1;
   char diskName_[d88::kNameLength + 1] = {};
 };
 

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
+#include "console/text_output.h"
+#include "reader/image_file.h"
 #include "tool/cut_catalogue.h"
 #include "tool/cut_file.h"
 
@@ -47,15 +50,27 @@ bool HasMark(const DiskMark& mark, std::int32_t delivered) {
          std::memcmp(sectorBuffer.data() + mark.position, mark.text.data(), mark.text.size()) == 0;
 }
 
+// "d88cut: PATH: what" on standard error.
+void Complain(console::TextOutput& err, std::FILE* out, const char* path, const std::string& what) {
+  std::fflush(out);  // keeps the lines in order where both streams meet
+  err.WriteNative(std::string(kProgramName) + ": " + path + ": " + what + "\n");
+}
+
 }  // namespace
 
 int RunD88Cut(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+  console::TextOutput outText(out);
+  console::TextOutput errText(err);
   if (argc != 2 || argv == nullptr || argv[1] == nullptr) {
-    std::fprintf(err, "Usage: %s [d88file]\n", ProgramName(argc, argv));
+    errText.WriteNative(std::string("Usage: ") + ProgramName(argc, argv) + " [d88file]\n");
     return 1;
   }
-  if (!imageReader.Open(argv[1])) {
-    std::fputs(kOpenFailedMessage, err);
+  const char* path = argv[1];
+  if (!imageReader.Open(path)) {
+    errText.WriteShiftJis(kOpenFailedMessage);
+    // Only a stream whose temporary copy could not be made has more to say.
+    if (imageReader.GetSpoolError()[0] != '\0') Complain(errText, out, path, imageReader.GetSpoolError());
+    std::fflush(err);
     return 1;
   }
 
@@ -69,11 +84,18 @@ int RunD88Cut(int argc, const char* const* argv, std::FILE* out, std::FILE* err)
                                kSizeCode, sectorBuffer.data(), kSectorBytes);
     for (const Disk& disk : kDisks) {
       if (HasMark(*disk.mark, delivered)) {
-        std::fputs(disk.message, out);
+        outText.WriteShiftJis(disk.message);
         CutTable(disk.table, out, err);
         break;
       }
     }
+  }
+
+  // What a stream held past the limit, or past a failed copy, was never seen.
+  if (imageReader.GetSpoolError()[0] != '\0') Complain(errText, out, path, imageReader.GetSpoolError());
+  if (imageReader.ReachedStreamLimit()) {
+    Complain(errText, out, path,
+             "only the first " + std::to_string(ImageFile::kStreamLimit >> 20) + " MiB of a stream are read");
   }
   std::fflush(out);
   std::fflush(err);
