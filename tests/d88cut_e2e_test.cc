@@ -2,12 +2,8 @@
 // the exact bytes on standard output and standard error, the exit status and
 // every file the run leaves behind.
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +18,7 @@
 
 #include "d88gen/image_builder.h"
 #include "reader/d88_format.h"
+#include "tests/child_process.h"
 #include "tests/expected_cut.h"
 #include "tests/test_files.h"
 
@@ -34,16 +31,7 @@ using expected::Files;
 
 constexpr char kImageName[] = "image.d88";
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadText(const fs::path& path) {
-  const Bytes bytes = d88test::ReadFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
+using Outcome = d88test::ChildOutcome;
 
 class CutProcessTest : public testing::Test {
  protected:
@@ -52,43 +40,11 @@ class CutProcessTest : public testing::Test {
   // size and gets EFBIG instead of SIGXFSZ.
   Outcome Run(const std::string& program, const std::vector<std::string>& argv,
               std::optional<rlim_t> fileSizeLimit = std::nullopt) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const std::string outPath = (capture_ / "stdout").string();
-    const std::string errPath = (capture_ / "stderr").string();
-    const std::string workPath = work_.path().string();
-
-    const pid_t child = fork();
-    if (child == 0) {
-      // Only async-signal-safe calls between fork and exec.
-      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0)
-        _exit(126);
-      if (chdir(workPath.c_str()) != 0) _exit(126);
-      if (fileSizeLimit) {
-        const rlimit limit{*fileSizeLimit, *fileSizeLimit};
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0)
-          _exit(126);
-      }
-      execv(program.c_str(), args.data());
-      _exit(127);
-    }
-    Outcome outcome;
-    if (child < 0) {
-      ADD_FAILURE() << "fork: " << std::strerror(errno);
-      return outcome;
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    EXPECT_TRUE(WIFEXITED(status)) << program << " did not exit normally";
-    if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
-    outcome.out = ReadText(outPath);
-    outcome.err = ReadText(errPath);
+    d88test::ChildOptions options;
+    options.workDir = work_.path();
+    options.fileSizeLimit = fileSizeLimit;
+    const Outcome outcome = d88test::RunChild(program, argv, options);
+    EXPECT_NE(outcome.status, -1) << program << " did not exit normally";
     return outcome;
   }
 
@@ -113,7 +69,6 @@ class CutProcessTest : public testing::Test {
   }
 
   d88test::ScratchDir work_;
-  d88test::ScratchDir capture_;
 };
 
 // --- Command line and opening ------------------------------------------------
