@@ -56,28 +56,12 @@ void PutMark(std::vector<std::uint8_t>& bootData, const DiskMark& mark) {
   }
 }
 
-struct SectorAddress {
-  int track;
-  int r;
-};
-
 // The boot sector and every sector of every run of the disk's table, stepped
 // as the reader steps a run.
 std::vector<SectorAddress> WantedSectors(Disk disk) {
   std::vector<SectorAddress> wanted{{kBootTrack, kBootSector}};
   for (const CutEntry* entry = TableOf(disk); entry->sector != 0; ++entry) {
-    const int sectors = (entry->offset + entry->size + kSectorBytes - 1) / kSectorBytes;
-    int track = entry->track;
-    int r = entry->sector;
-    for (int i = 0; i < sectors; ++i) {
-      wanted.push_back({track, r});
-      if (r == kLastSector) {
-        ++track;
-        r = kFirstSector;
-      } else {
-        ++r;
-      }
-    }
+    for (std::int32_t i = 0; i < RunSectorCount(*entry); ++i) wanted.push_back(RunSector(*entry, i));
   }
   return wanted;
 }
@@ -100,10 +84,10 @@ Image HostileDisk(Disk disk) {
     SectorRecord record;
     record.c = static_cast<std::uint8_t>(CylinderOf(address.track));
     record.h = static_cast<std::uint8_t>(HeadOf(address.track));
-    record.r = static_cast<std::uint8_t>(address.r);
+    record.r = static_cast<std::uint8_t>(address.sector);
     record.n = kSizeCode;
-    record.data = d88gen::SectorPattern(address.track, address.r, kSectorBytes);
-    if (address.track == kBootTrack && address.r == kBootSector) PutMark(record.data, MarkOf(disk));
+    record.data = d88gen::SectorPattern(address.track, address.sector, kSectorBytes);
+    if (address.track == kBootTrack && address.sector == kBootSector) PutMark(record.data, MarkOf(disk));
     shared.records.push_back(std::move(record));
   }
 

@@ -44,6 +44,10 @@ class D88Reader {
   // records: not 0, not negative, not past the disk size.
   bool HasTrack(std::int32_t track) const;
 
+  // Why the last Open of a path failed, in the system's words; "" after one
+  // that succeeded.
+  const char* GetOpenError() const { return file_.OpenError().c_str(); }
+
   // A path that cannot be read at any position (a pipe) is read through a
   // temporary copy of its bytes, at most ImageFile::kStreamLimit of them.
   // Why that copy could not be made or written ("" when it could), and

@@ -42,11 +42,15 @@ std::wstring Widen(const char* utf8) {
   return wide;
 }
 
+// The system's text for `error`, in UTF-8.
 std::string SystemMessage(DWORD error) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
+  wchar_t text[512] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, 512, nullptr);
+  std::string message(static_cast<std::size_t>(length) * 3, '\0');
+  message.resize(static_cast<std::size_t>(WideCharToMultiByte(
+      CP_UTF8, 0, text, static_cast<int>(length), message.data(), static_cast<int>(message.size()),
+      nullptr, nullptr)));
   while (!message.empty() &&
          (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
@@ -56,13 +60,19 @@ std::string SystemMessage(DWORD error) {
 
 // Other programs may go on reading, writing, renaming and deleting the image.
 // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS.
-Handle OpenForReading(const char* path, bool& isStream) {
+Handle OpenForReading(const char* path, bool& isStream, std::string& reason) {
   const std::wstring wide = Widen(path);
-  if (wide.empty()) return kNoHandle;
+  if (wide.empty()) {
+    reason = SystemMessage(ERROR_INVALID_NAME);
+    return kNoHandle;
+  }
   const HANDLE handle =
       CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return kNoHandle;
+  if (handle == INVALID_HANDLE_VALUE) {
+    reason = SystemMessage(GetLastError());
+    return kNoHandle;
+  }
   isStream = GetFileType(handle) != FILE_TYPE_DISK;
   return FromHandle(handle);
 }
@@ -127,16 +137,21 @@ void CloseFile(Handle handle) { CloseHandle(AsHandle(handle)); }
 
 #else
 
-Handle OpenForReading(const char* path, bool& isStream) {
+Handle OpenForReading(const char* path, bool& isStream, std::string& reason) {
   int handle;
   do {
     handle = ::open(path, O_RDONLY | O_CLOEXEC);
   } while (handle < 0 && errno == EINTR);
-  if (handle < 0) return kNoHandle;
+  if (handle < 0) {
+    reason = std::strerror(errno);
+    return kNoHandle;
+  }
   // A directory opens for reading here but has no bytes to give: it is not
   // an image file.
   struct stat status;
-  if (::fstat(handle, &status) != 0 || S_ISDIR(status.st_mode)) {
+  const int error = ::fstat(handle, &status) != 0 ? errno : S_ISDIR(status.st_mode) ? EISDIR : 0;
+  if (error != 0) {
+    reason = std::strerror(error);
     ::close(handle);
     return kNoHandle;
   }
@@ -218,13 +233,17 @@ ImageFile::~ImageFile() { Close(); }
 
 bool ImageFile::Open(const char* path) {
   Close();
-  if (path == nullptr) return false;
+  if (path == nullptr) {
+    openError_ = std::strerror(EINVAL);
+    return false;
+  }
   bool isStream = false;
-  const Handle handle = OpenForReading(path, isStream);
+  const Handle handle = OpenForReading(path, isStream, openError_);
   if (handle == kNoHandle) return false;
   if (isStream) {
     const Handle spool = CreateSpoolFile(spoolError_);
     if (spool == kNoHandle) {
+      openError_ = spoolError_;
       CloseFile(handle);
       return false;
     }
@@ -252,6 +271,7 @@ void ImageFile::Close() {
   streamEnded_ = false;
   streamLimitReached_ = false;
   spoolError_.clear();
+  openError_.clear();
 }
 
 void ImageFile::SpoolUpTo(std::int64_t end) {

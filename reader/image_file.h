@@ -43,6 +43,9 @@ class ImageFile {
   void Close();
   bool IsOpen() const { return handle_ != kNoHandle; }
 
+  // Why the last Open failed, in the system's words (UTF-8 on Windows);
+  // empty after one that succeeded.
+  const std::string& OpenError() const { return openError_; }
   // Why the temporary copy of a stream could not be made or written (the
   // stream then reads as if it ended there); empty when nothing failed.
   const std::string& SpoolError() const { return spoolError_; }
@@ -119,6 +122,7 @@ class ImageFile {
   std::int64_t streamLimit_ = kStreamLimit;
   std::unique_ptr<std::uint8_t[]> spoolChunk_;
   std::string spoolError_;
+  std::string openError_;
 };
 
 #endif  // D88_READER_IMAGE_FILE_H_

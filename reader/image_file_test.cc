@@ -106,8 +106,19 @@ TEST(ImageFileTest, ReadRecordNeedsEveryByte) {
 TEST(ImageFileTest, OpenFailsForMissingFileDirectoryAndNull) {
   d88test::ScratchDir dir;
   ImageFile file;
+  // The system's own words, which on Windows are its own messages.
   EXPECT_FALSE(file.Open((dir / "missing").string().c_str()));
+#ifdef _WIN32
+  EXPECT_NE(file.OpenError(), "");
+#else
+  EXPECT_EQ(file.OpenError(), std::strerror(ENOENT));
+#endif
   EXPECT_FALSE(file.Open(dir.path().string().c_str()));
+#ifdef _WIN32
+  EXPECT_NE(file.OpenError(), "");
+#else
+  EXPECT_EQ(file.OpenError(), std::strerror(EISDIR));
+#endif
   EXPECT_FALSE(file.Open(nullptr));
   EXPECT_FALSE(file.IsOpen());
   std::uint8_t byte = 0;

@@ -102,4 +102,62 @@ constexpr bool IsSoundTable(const CutEntry (&table)[kEntries]) {
 static_assert(IsSoundTable(kDiskATable), "Disk A runs fit the sector buffer");
 static_assert(IsSoundTable(kDiskBTable), "Disk B runs fit the sector buffer");
 
+// A disk of the set: what tells it, what d88cut says when it finds one (in
+// Shift_JIS, with an ASCII full stop), and what is cut from it.
+struct DiskKind {
+  const char* label;  // "Disk A"
+  DiskMark mark;
+  const char* announcement;
+  const CutEntry* table;
+};
+
+// In the order they are tested: a boot sector that carries both marks is
+// Disk A.
+inline constexpr DiskKind kDiskKinds[] = {
+    // "Disk A を認識しました."
+    {"Disk A", kDiskAMark, "Disk A \x82\xF0\x94\x46\x8E\xAF\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n",
+     kDiskATable},
+    // "Disk B を認識しました."
+    {"Disk B", kDiskBMark, "Disk B \x82\xF0\x94\x46\x8E\xAF\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n",
+     kDiskBTable},
+};
+
+// The disk whose mark lies within the `delivered` bytes that the boot sector
+// read put at `boot`, or nullptr. Bytes past them are left from earlier
+// reads and must not count.
+const DiskKind* RecogniseBootSector(const std::uint8_t* boot, std::int32_t delivered);
+
+// How many bytes of a run d88cut writes to the entry's file when the run
+// delivered `delivered` bytes: those past the offset, at most the size.
+constexpr std::int32_t BytesToWrite(const CutEntry& entry, std::int32_t delivered) {
+  const std::int32_t wanted = entry.offset + entry.size;
+  const std::int32_t arrived = delivered < wanted ? delivered : wanted;
+  return arrived > entry.offset ? arrived - entry.offset : 0;
+}
+
+struct SectorAddress {
+  std::int32_t track;
+  std::int32_t sector;
+};
+
+// The sector `index` sectors into the entry's run (0: its first), stepped as
+// the reader steps a run through the sector range.
+constexpr SectorAddress RunSector(const CutEntry& entry, std::int32_t index) {
+  SectorAddress at{entry.track, entry.sector};
+  for (std::int32_t i = 0; i < index; ++i) {
+    if (at.sector == kLastSector) {
+      ++at.track;
+      at.sector = kFirstSector;
+    } else {
+      ++at.sector;
+    }
+  }
+  return at;
+}
+
+// Sectors a run of the entry reads, the last perhaps in part.
+constexpr std::int32_t RunSectorCount(const CutEntry& entry) {
+  return (entry.offset + entry.size + kSectorBytes - 1) / kSectorBytes;
+}
+
 #endif  // D88CUT_TOOL_CUT_CATALOGUE_H_
