@@ -177,4 +177,65 @@ void TextOutput::WriteNative(std::string_view text) {
   WriteBytes(stream_, text);
 }
 
+void TextOutput::WriteEscapedShiftJis(std::string_view bytes) {
+  // A terminal in some other character set may take bytes of a Shift_JIS
+  // character, such as 0x9B, as the start of a control sequence.
+  WriteShiftJis(EscapeShiftJis(bytes, sink_ == Sink::kOtherTerminal));
+}
+
+void TextOutput::WriteEscapedNative(std::string_view text) {
+  WriteNative(EscapeNative(text, sink_ == Sink::kOtherTerminal));
+}
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+  out += "\\x";
+  out.push_back(kHexDigits[byte >> 4]);
+  out.push_back(kHexDigits[byte & 0xF]);
+}
+
+bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+bool IsTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
+bool IsHalfWidthKana(unsigned char byte) { return byte >= 0xA1 && byte <= 0xDF; }
+
+}  // namespace
+
+std::string EscapeShiftJis(std::string_view bytes, bool asciiOnly) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte == '\\' || byte == '"') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(byte));
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      out.push_back(static_cast<char>(byte));
+    } else if (!asciiOnly && IsHalfWidthKana(byte)) {
+      out.push_back(static_cast<char>(byte));
+    } else if (!asciiOnly && IsLeadByte(byte) && i + 1 < bytes.size() &&
+               IsTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
+      out.append(bytes.substr(i, 2));
+      ++i;
+    } else {
+      AppendEscaped(out, byte);
+    }
+  }
+  return out;
+}
+
+std::string EscapeNative(std::string_view text, bool c1Too) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || (c1Too && byte >= 0x80 && byte <= 0x9F)) {
+      AppendEscaped(out, byte);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace console

@@ -45,11 +45,31 @@ class TextOutput {
   // program's arguments came before.
   void WriteNative(std::string_view text);
 
+  // Writes bytes that came from a file and may be anything, such as a disk
+  // name, as Shift_JIS text (see EscapeShiftJis): nothing in them can move
+  // the cursor, retitle the window or clear the screen.
+  void WriteEscapedShiftJis(std::string_view bytes);
+
+  // Writes text of the command line, such as a path, as WriteNative does,
+  // with its control bytes escaped (see EscapeNative).
+  void WriteEscapedNative(std::string_view text);
+
  private:
   std::FILE* stream_;
   Sink sink_ = Sink::kBytes;
   void* converter_ = nullptr;  // iconv_t to UTF-8, made on first use
 };
+
+// Shift_JIS text with every byte that is not part of a character written as
+// "\xNN", and "\" and "\"" with a backslash before them. Characters are
+// printable ASCII, half-width katakana and whole double-byte characters,
+// or, with `asciiOnly`, printable ASCII alone.
+std::string EscapeShiftJis(std::string_view bytes, bool asciiOnly);
+
+// `text` with bytes below 0x20 and 0x7F written as "\xNN", and with
+// `c1Too` also 0x80..0x9F, which a terminal in an 8-bit character set takes
+// as controls.
+std::string EscapeNative(std::string_view text, bool c1Too);
 
 }  // namespace console
 

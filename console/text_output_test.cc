@@ -85,6 +85,39 @@ TEST_F(Utf8TerminalTest, NativeTextIsWrittenAsItIs) {
   EXPECT_EQ(Shown(path.size()), path);
 }
 
+TEST(EscapeTest, ShiftJisKeepsCharactersAndEscapesEverythingElse) {
+  const struct {
+    const char* label;
+    std::string bytes;
+    std::string kept;       // where Shift_JIS may be shown
+    std::string asciiOnly;  // on a terminal in some other character set
+  } cases[] = {
+      {"plain ASCII", "GAME A", "GAME A", "GAME A"},
+      {"backslash and quote", "a\\b\"c", "a\\\\b\\\"c", "a\\\\b\\\"c"},
+      {"control bytes", "\x1B]0;x\x07\x1B[2J\x7F\t", "\\x1B]0;x\\x07\\x1B[2J\\x7F\\x09",
+       "\\x1B]0;x\\x07\\x1B[2J\\x7F\\x09"},
+      {"kanji, kana with 0x5C as trail byte", "\x94\x46\x83\x5C\xB1", "\x94\x46\x83\x5C\xB1",
+       "\\x94F\\x83\\\\\\xB1"},
+      {"bytes of no character, CSI at the end", "\x80\xA0\xFD\x9B", "\\x80\\xA0\\xFD\\x9B",
+       "\\x80\\xA0\\xFD\\x9B"},
+      {"a lead byte before a control byte", "\x82\x1B[", "\\x82\\x1B[", "\\x82\\x1B["},
+      {"a lead byte at the end", "ab\x82", "ab\\x82", "ab\\x82"},
+      {"CSI as a lead byte with its trail byte", "\x9B\x40", "\x9B\x40", "\\x9B@"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(console::EscapeShiftJis(c.bytes, false), c.kept);
+    EXPECT_EQ(console::EscapeShiftJis(c.bytes, true), c.asciiOnly);
+  }
+}
+
+TEST(EscapeTest, NativeTextEscapesControls) {
+  EXPECT_EQ(console::EscapeNative("dir/a\x1B[2Jb.d88", false), "dir/a\\x1B[2Jb.d88");
+  EXPECT_EQ(console::EscapeNative("C:\\x\n\x7F", false), "C:\\x\\x0A\\x7F");
+  EXPECT_EQ(console::EscapeNative("\xE3\x83\x87\x9B", false), "\xE3\x83\x87\x9B");
+  EXPECT_EQ(console::EscapeNative("\xE3\x83\x87\x9B", true), "\xE3\\x83\\x87\\x9B");
+}
+
 TEST(TextOutputTest, PipesAndFilesGetTheBytes) {
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);

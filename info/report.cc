@@ -1,0 +1,134 @@
+#include "info/report.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "reader/d88_format.h"
+
+namespace {
+
+// Every record a track can claim, four ID bytes each.
+constexpr std::int32_t kMostRecords = 0xFFFF;
+
+std::string MediaName(std::int32_t media) {
+  switch (media) {
+    case 0x00:
+      return "2D";
+    case 0x10:
+      return "2DD";
+    case 0x20:
+      return "2HD";
+  }
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02" PRIX32, media);
+  return text;
+}
+
+std::string Number(std::int64_t value) { return std::to_string(value); }
+
+// Why d88cut passes over an image whose boot sector read delivered
+// `delivered` bytes.
+std::string NotRecognised(std::int32_t delivered) {
+  if (delivered == 0) return "not recognised: no boot sector";
+  if (delivered < kSectorBytes) return "not recognised: a boot sector of only " + Number(delivered) + " bytes";
+  return "not recognised: no mark";
+}
+
+bool SameGroup(const std::uint8_t* a, const std::uint8_t* b) {
+  return a[d88::kIdCOffset] == b[d88::kIdCOffset] && a[d88::kIdHOffset] == b[d88::kIdHOffset] &&
+         a[d88::kIdNOffset] == b[d88::kIdNOffset];
+}
+
+// "C0 H0 R1-16 N1": consecutive IDs that share C, H and N make one group,
+// with their R values in stored order, a run of R, R + 1, ... as a range and
+// the same R n times over as R*n.
+std::string DescribeIds(const std::uint8_t* ids, std::int32_t count) {
+  const auto id = [ids](std::int32_t i) { return ids + i * d88::kSectorIdSize; };
+  const auto r = [&id](std::int32_t i) { return std::int32_t{id(i)[d88::kIdROffset]}; };
+  std::string text;
+  for (std::int32_t i = 0; i < count;) {
+    const std::uint8_t* group = id(i);
+    std::string records;
+    while (i < count && SameGroup(group, id(i))) {
+      const auto continues = [&](std::int32_t next, std::int32_t step) {
+        return next < count && SameGroup(group, id(next)) && r(next) == r(next - 1) + step;
+      };
+      const std::int32_t step = continues(i + 1, 0) ? 0 : 1;
+      std::int32_t end = i;
+      while (continues(end + 1, step)) ++end;
+      if (!records.empty()) records += ",";
+      records += Number(r(i));
+      if (end > i) records += step == 0 ? "*" + Number(end - i + 1) : "-" + Number(r(end));
+      i = end + 1;
+    }
+    if (!text.empty()) text += "  ";
+    text += "C" + Number(group[d88::kIdCOffset]) + " H" + Number(group[d88::kIdHOffset]) + " R" + records +
+            " N" + Number(group[d88::kIdNOffset]);
+  }
+  return text;
+}
+
+}  // namespace
+
+ImageReport::ImageReport()
+    : run_(static_cast<std::size_t>(kSectorBufferSize)),
+      ids_(static_cast<std::size_t>(kMostRecords) * d88::kSectorIdSize) {}
+
+void ImageReport::Write(D88Reader& reader, std::int32_t index, bool ids, console::TextOutput& out) {
+  std::string line = "#" + Number(index) + "  ";
+  if (!reader.SelectDisk(index)) {
+    out.WriteNative(line + "header cannot be read\n");
+    return;
+  }
+  reader.SetSectorRange(kFirstSector, kLastSector);
+  std::int32_t tracks = 0;
+  for (std::int32_t track = 0; track < d88::kTrackCount; ++track) tracks += reader.HasTrack(track) ? 1 : 0;
+  line += "offset " + Number(reader.GetDiskStart()) + "  size " + Number(reader.GetDiskSize()) + "  " +
+          MediaName(reader.GetMediaType()) + "  ";
+  if (reader.GetWriteProtect() != 0) line += "write-protected  ";
+  line += "tracks " + Number(tracks) + "  \"";
+  out.WriteNative(line);
+  out.WriteEscapedShiftJis(reader.GetDiskName());
+
+  const std::int32_t delivered = reader.ReadSector(kBootTrack, CylinderOf(kBootTrack), HeadOf(kBootTrack),
+                                                   kBootSector, kSizeCode, run_.data(), kSectorBytes);
+  const DiskKind* disk = RecogniseBootSector(run_.data(), delivered);
+  out.WriteNative(std::string("\"  ") + (disk != nullptr ? disk->label : NotRecognised(delivered)) + "\n");
+  if (disk != nullptr) WriteCut(reader, *disk, out);
+  if (ids) WriteIds(reader, out);
+}
+
+void ImageReport::WriteCut(D88Reader& reader, const DiskKind& disk, console::TextOutput& out) {
+  std::string line = "    ";
+  for (const CutEntry* entry = disk.table; entry->sector != 0; ++entry) {
+    const std::int32_t wanted = entry->offset + entry->size;
+    const std::int32_t got = reader.ReadSectors(entry->track, CylinderOf(entry->track), HeadOf(entry->track),
+                                                entry->sector, kSizeCode, run_.data(), wanted);
+    line += std::string("  ") + entry->name + " " + Number(BytesToWrite(*entry, got)) + "/" + Number(entry->size);
+    if (got < wanted) {
+      // ReadSectors counts whole sectors only: the next one is where it stopped.
+      const SectorAddress stop = RunSector(*entry, got / kSectorBytes);
+      const std::int32_t found = reader.ReadSector(stop.track, CylinderOf(stop.track), HeadOf(stop.track),
+                                                   stop.sector, kSizeCode, run_.data(), kSectorBytes);
+      line += " (track " + Number(stop.track) + " sector " + Number(stop.sector) +
+              (found == 0 ? " missing)" : ": " + Number(found) + " of " + Number(kSectorBytes) + " bytes)");
+    }
+  }
+  out.WriteNative(line + "\n");
+}
+
+void ImageReport::WriteIds(D88Reader& reader, console::TextOutput& out) {
+  for (std::int32_t track = 0; track < d88::kTrackCount; ++track) {
+    if (!reader.HasTrack(track)) continue;
+    const std::int32_t bytes = reader.ReadSectorIds(track, ids_.data(), static_cast<std::int32_t>(ids_.size()));
+    const std::int32_t count = bytes / d88::kSectorIdSize;
+    std::string line = "      track " + Number(track) + ": ";
+    if (count == 0) {
+      line += "no sector header";
+    } else {
+      line += Number(count) + (count == 1 ? " sector  " : " sectors  ") + DescribeIds(ids_.data(), count);
+    }
+    out.WriteNative(line + "\n");
+  }
+}
