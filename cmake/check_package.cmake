@@ -1,0 +1,60 @@
+# Run by CPack once a package is made (CPACK_POST_BUILD_SCRIPTS): checks that
+# it holds exactly the files it should for the programs in
+# CPACK_D88CUT_PROGRAMS, and that each Windows program needs no DLL beside it.
+cmake_policy(VERSION 3.25)
+
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  set(expected)
+  if(package MATCHES "\\.deb$")
+    foreach(program IN LISTS CPACK_D88CUT_PROGRAMS)
+      list(APPEND expected usr/bin/${program} usr/share/man/man1/${program}.1.gz)
+    endforeach()
+    list(APPEND expected usr/share/doc/d88cut/copyright usr/share/doc/d88cut/changelog.gz)
+    set(tarball ${CPACK_TOPLEVEL_DIRECTORY}/check-files.tar)
+    execute_process(COMMAND dpkg-deb --fsys-tarfile ${package} OUTPUT_FILE ${tarball})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${tarball}
+                    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+    file(REMOVE ${tarball})
+  elseif(package MATCHES "\\.zip$")
+    foreach(program IN LISTS CPACK_D88CUT_PROGRAMS)
+      list(APPEND expected ${program}.exe ${program}.txt)
+    endforeach()
+    list(APPEND expected README.txt LICENSE.txt)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${package}
+                    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+  else()
+    message(FATAL_ERROR "check_package: no check for ${package}")
+  endif()
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "check_package: cannot list ${package}")
+  endif()
+
+  # Files only, without the leading ./ of the .deb or the zip's top folder.
+  string(REPLACE "\n" ";" listing "${listing}")
+  list(FILTER listing EXCLUDE REGEX "/$|^$")
+  list(TRANSFORM listing REPLACE "^\\./|^${CPACK_PACKAGE_FILE_NAME}/" "")
+  list(SORT listing)
+  list(SORT expected)
+  if(NOT listing STREQUAL expected)
+    message(FATAL_ERROR "check_package: ${package} holds\n  ${listing}\nnot\n  ${expected}")
+  endif()
+
+  if(package MATCHES "\\.zip$")
+    # mingw-w64's runtime DLLs (libstdc++-6, libgcc_s_seh-1, libwinpthread-1)
+    # are not on Windows: the programs must have them linked in.
+    set(unpacked ${CPACK_TOPLEVEL_DIRECTORY}/check-unpacked)
+    file(REMOVE_RECURSE ${unpacked})
+    file(MAKE_DIRECTORY ${unpacked})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${package} WORKING_DIRECTORY ${unpacked})
+    foreach(program IN LISTS CPACK_D88CUT_PROGRAMS)
+      execute_process(COMMAND ${CPACK_D88CUT_OBJDUMP} -p ${unpacked}/${CPACK_PACKAGE_FILE_NAME}/${program}.exe
+                      OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+      string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${headers}")
+      if(NOT result EQUAL 0 OR dlls STREQUAL "" OR dlls MATCHES "DLL Name: lib")
+        message(FATAL_ERROR "check_package: ${program}.exe: objdump status ${result}, imports ${dlls}")
+      endif()
+    endforeach()
+    file(REMOVE_RECURSE ${unpacked})
+  endif()
+  message(STATUS "check_package: ${package} holds what it should")
+endforeach()
