@@ -111,7 +111,13 @@ two disks of one particular two-disk set by a mark in their boot sectors.
 From each it copies fixed runs of 256-byte sectors, raw, into files of
 fixed names in the current directory: four files from Disk A and two from
 Disk B. Each file is written to a temporary file and renamed into place, so
-an existing file is either replaced whole or left as it was.]=])
+an existing file is either replaced whole or left as it was. The D88 file
+may come from a pipe, straight out of a zip archive.
+.
+d88info shows what the disk images of a D88 file are: offset, size, media
+type, tracks present, name, and whether d88cut recognises the image and
+why not; for a recognised disk, how much of each file d88cut would write
+and where a short file stops; and on request the sector IDs of each track.]=])
 else()
   install(TARGETS ${D88CUT_PROGRAMS} RUNTIME DESTINATION .)
   if(NOT D88CUT_GROFF)

@@ -4,8 +4,8 @@
 #   fuzz/run.sh [SECONDS] [TARGET...]
 #
 # SECONDS per target (default 60; 0 = no limit, stop with -runs= or Ctrl-C),
-# TARGET one of fuzz_reader, fuzz_cutter (default: both). Further libFuzzer
-# flags come from FUZZ_FLAGS, e.g. FUZZ_FLAGS=-runs=50000000.
+# TARGET one of fuzz_reader, fuzz_cutter, fuzz_info (default: all three).
+# Further libFuzzer flags come from FUZZ_FLAGS, e.g. FUZZ_FLAGS=-runs=50000000.
 #
 # Each target keeps a growing corpus in build/fuzz/corpus/TARGET and starts
 # from the seeds that d88_fuzz_seeds writes; crashes, leaks and inputs slower
@@ -19,7 +19,7 @@ build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_reader fuzz_cutter)
+((${#targets[@]})) || targets=(fuzz_reader fuzz_cutter fuzz_info)
 
 # The targets write every input to a file; on tmpfs that costs a third of
 # what it does on disk.

@@ -1,5 +1,6 @@
 #include "info/report.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -40,33 +41,44 @@ bool SameGroup(const std::uint8_t* a, const std::uint8_t* b) {
          a[d88::kIdNOffset] == b[d88::kIdNOffset];
 }
 
-// "C0 H0 R1-16 N1": consecutive IDs that share C, H and N make one group,
-// with their R values in stored order, a run of R, R + 1, ... as a range and
-// the same R n times over as R*n.
-std::string DescribeIds(const std::uint8_t* ids, std::int32_t count) {
+void AppendNumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, result.ptr);
+}
+
+// Appends "C0 H0 R1-16 N1": consecutive IDs that share C, H and N make one
+// group, with their R values in stored order, a run of R, R + 1, ... as a
+// range and the same R n times over as R*n. A hostile track lists tens of
+// thousands of IDs, so nothing here makes a string of its own.
+void AppendIds(std::string& text, const std::uint8_t* ids, std::int32_t count) {
   const auto id = [ids](std::int32_t i) { return ids + i * d88::kSectorIdSize; };
   const auto r = [&id](std::int32_t i) { return std::int32_t{id(i)[d88::kIdROffset]}; };
-  std::string text;
   for (std::int32_t i = 0; i < count;) {
     const std::uint8_t* group = id(i);
-    std::string records;
-    while (i < count && SameGroup(group, id(i))) {
+    text += "  C";
+    AppendNumber(text, group[d88::kIdCOffset]);
+    text += " H";
+    AppendNumber(text, group[d88::kIdHOffset]);
+    text += " R";
+    for (bool first = true; i < count && SameGroup(group, id(i)); first = false) {
       const auto continues = [&](std::int32_t next, std::int32_t step) {
         return next < count && SameGroup(group, id(next)) && r(next) == r(next - 1) + step;
       };
       const std::int32_t step = continues(i + 1, 0) ? 0 : 1;
       std::int32_t end = i;
       while (continues(end + 1, step)) ++end;
-      if (!records.empty()) records += ",";
-      records += Number(r(i));
-      if (end > i) records += step == 0 ? "*" + Number(end - i + 1) : "-" + Number(r(end));
+      if (!first) text += ',';
+      AppendNumber(text, r(i));
+      if (end > i) {
+        text += step == 0 ? '*' : '-';
+        AppendNumber(text, step == 0 ? end - i + 1 : r(end));
+      }
       i = end + 1;
     }
-    if (!text.empty()) text += "  ";
-    text += "C" + Number(group[d88::kIdCOffset]) + " H" + Number(group[d88::kIdHOffset]) + " R" + records +
-            " N" + Number(group[d88::kIdNOffset]);
+    text += " N";
+    AppendNumber(text, group[d88::kIdNOffset]);
   }
-  return text;
 }
 
 }  // namespace
@@ -119,16 +131,22 @@ void ImageReport::WriteCut(D88Reader& reader, const DiskKind& disk, console::Tex
 }
 
 void ImageReport::WriteIds(D88Reader& reader, console::TextOutput& out) {
+  std::string& line = line_;
   for (std::int32_t track = 0; track < d88::kTrackCount; ++track) {
     if (!reader.HasTrack(track)) continue;
     const std::int32_t bytes = reader.ReadSectorIds(track, ids_.data(), static_cast<std::int32_t>(ids_.size()));
     const std::int32_t count = bytes / d88::kSectorIdSize;
-    std::string line = "      track " + Number(track) + ": ";
+    line = "      track ";
+    AppendNumber(line, track);
     if (count == 0) {
-      line += "no sector header";
+      line += ": no sector header";
     } else {
-      line += Number(count) + (count == 1 ? " sector  " : " sectors  ") + DescribeIds(ids_.data(), count);
+      line += ": ";
+      AppendNumber(line, count);
+      line += count == 1 ? " sector" : " sectors";
+      AppendIds(line, ids_.data(), count);
     }
-    out.WriteNative(line + "\n");
+    line += '\n';
+    out.WriteNative(line);
   }
 }

@@ -4,6 +4,7 @@
 #define D88_INFO_REPORT_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "console/text_output.h"
@@ -32,6 +33,7 @@ class ImageReport {
 
   std::vector<std::uint8_t> run_;
   std::vector<std::uint8_t> ids_;
+  std::string line_;  // keeps its room from one track to the next
 };
 
 #endif  // D88_INFO_REPORT_H_
