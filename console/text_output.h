@@ -13,6 +13,7 @@
 #define D88_CONSOLE_TEXT_OUTPUT_H_
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace console {

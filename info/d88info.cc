@@ -8,7 +8,6 @@
 #include "console/text_output.h"
 #include "info/report.h"
 #include "reader/d88_reader.h"
-#include "reader/image_file.h"
 
 namespace {
 
@@ -88,11 +87,7 @@ int RunD88Info(int argc, const char* const* argv, std::FILE* out, std::FILE* err
     outText.WriteNative(": " + std::to_string(count) + (count == 1 ? " image\n" : " images\n"));
     for (std::int32_t index = 0; index < count; ++index) report.Write(reader, index, ids, outText);
     // What a stream held past the limit, or past a failed copy, was never seen.
-    if (reader.GetSpoolError()[0] != '\0') Complain(errText, out, path, reader.GetSpoolError());
-    if (reader.ReachedStreamLimit()) {
-      Complain(errText, out, path,
-               "only the first " + std::to_string(ImageFile::kStreamLimit >> 20) + " MiB of a stream are read");
-    }
+    if (reader.GetStreamProblem()[0] != '\0') Complain(errText, out, path, reader.GetStreamProblem());
   }
   std::fflush(out);
   std::fflush(err);

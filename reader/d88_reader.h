@@ -50,10 +50,10 @@ class D88Reader {
 
   // A path that cannot be read at any position (a pipe) is read through a
   // temporary copy of its bytes, at most ImageFile::kStreamLimit of them.
-  // Why that copy could not be made or written ("" when it could), and
-  // whether a read wanted bytes the stream had past the limit.
-  const char* GetSpoolError() const { return file_.SpoolError().c_str(); }
-  bool ReachedStreamLimit() const { return file_.StreamLimitReached(); }
+  // What of such a stream was not read and why, as a line for people:
+  // the copy could not be made (Open then fails) or written, or the stream
+  // went on past the limit. "" when nothing was left unread.
+  const char* GetStreamProblem() const { return file_.StreamProblem().c_str(); }
 
   // Reads the first sector of `track` whose ID is (c, h, r, n) into `dest`,
   // at most `maxLength` bytes. Returns the bytes that arrived: below

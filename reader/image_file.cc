@@ -6,12 +6,6 @@
 #include <string>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -241,9 +235,9 @@ bool ImageFile::Open(const char* path) {
   const Handle handle = OpenForReading(path, isStream, openError_);
   if (handle == kNoHandle) return false;
   if (isStream) {
-    const Handle spool = CreateSpoolFile(spoolError_);
+    const Handle spool = CreateSpoolFile(streamProblem_);
     if (spool == kNoHandle) {
-      openError_ = spoolError_;
+      openError_ = streamProblem_;
       CloseFile(handle);
       return false;
     }
@@ -269,8 +263,7 @@ void ImageFile::Close() {
   bufferLength_ = 0;
   spooled_ = 0;
   streamEnded_ = false;
-  streamLimitReached_ = false;
-  spoolError_.clear();
+  streamProblem_.clear();
   openError_.clear();
 }
 
@@ -280,9 +273,10 @@ void ImageFile::SpoolUpTo(std::int64_t end) {
     const std::int64_t room = streamLimit_ - spooled_;
     const std::int32_t wanted = room < kBufferSize ? static_cast<std::int32_t>(room) : kBufferSize;
     const std::int32_t got = wanted > 0 ? ReadNext(stream_, spoolChunk_.get(), wanted) : 0;
-    if (got == 0 || !WriteAtOffset(handle_, spooled_, spoolChunk_.get(), got, spoolError_)) {
+    std::string reason;
+    if (got == 0 || !WriteAtOffset(handle_, spooled_, spoolChunk_.get(), got, reason)) {
       streamEnded_ = true;
-      if (!spoolError_.empty()) spoolError_ = "cannot copy the stream to a temporary file: " + spoolError_;
+      if (!reason.empty()) streamProblem_ = "cannot copy the stream to a temporary file: " + reason;
       return;
     }
     spooled_ += got;
@@ -294,7 +288,12 @@ void ImageFile::CheckPastStreamLimit() {
   if (streamEnded_ || spooled_ < streamLimit_) return;
   // One byte more tells a stream that goes on from one that ends right at
   // the limit; it is never used.
-  streamLimitReached_ = ReadNext(stream_, spoolChunk_.get(), 1) > 0;
+  if (ReadNext(stream_, spoolChunk_.get(), 1) > 0) {
+    const bool wholeMebibytes = streamLimit_ % (1 << 20) == 0;
+    streamProblem_ = "only the first " +
+                     std::to_string(wholeMebibytes ? streamLimit_ >> 20 : streamLimit_) +
+                     (wholeMebibytes ? " MiB" : " bytes") + " of a stream are read";
+  }
   streamEnded_ = true;
 }
 

@@ -38,7 +38,7 @@ class ImageFile {
 
   // Opens `path` for reading, shared with other readers and writers.
   // Closes a file held before. False also when `path` is a stream whose
-  // temporary copy cannot be made; SpoolError() then says why.
+  // temporary copy cannot be made; StreamProblem() then says so too.
   bool Open(const char* path);
   void Close();
   bool IsOpen() const { return handle_ != kNoHandle; }
@@ -46,12 +46,11 @@ class ImageFile {
   // Why the last Open failed, in the system's words (UTF-8 on Windows);
   // empty after one that succeeded.
   const std::string& OpenError() const { return openError_; }
-  // Why the temporary copy of a stream could not be made or written (the
-  // stream then reads as if it ended there); empty when nothing failed.
-  const std::string& SpoolError() const { return spoolError_; }
-  // True once a read wanted bytes of a stream past the stream limit that the
-  // stream really had.
-  bool StreamLimitReached() const { return streamLimitReached_; }
+  // What of a stream was not read, and why; empty when nothing was left:
+  // its temporary copy could not be made or written (it then reads as if it
+  // ended there), or a read wanted bytes past the stream limit that the
+  // stream really had ("only the first 256 MiB of a stream are read").
+  const std::string& StreamProblem() const { return streamProblem_; }
   // For tests: the limit of the next streams opened, in bytes.
   void SetStreamLimit(std::int64_t bytes) { streamLimit_ = bytes; }
 
@@ -118,10 +117,9 @@ class ImageFile {
   Handle stream_ = kNoHandle;  // the stream being copied, if the path is one
   std::int64_t spooled_ = 0;   // bytes of the stream copied so far
   bool streamEnded_ = false;   // no more bytes will be copied
-  bool streamLimitReached_ = false;
   std::int64_t streamLimit_ = kStreamLimit;
   std::unique_ptr<std::uint8_t[]> spoolChunk_;
-  std::string spoolError_;
+  std::string streamProblem_;
   std::string openError_;
 };
 

@@ -79,8 +79,7 @@ TEST(ImageFileTest, ReadsAnyStretchAsInTheFile) {
   ImageFile file;
   ASSERT_TRUE(file.Open((dir / "f").string().c_str()));
   ExpectStretchesOf(file, kThreeBuffersAndABit);
-  EXPECT_EQ(file.SpoolError(), "");
-  EXPECT_FALSE(file.StreamLimitReached());
+  EXPECT_EQ(file.StreamProblem(), "");
 }
 
 TEST(ImageFileTest, ReadRecordNeedsEveryByte) {
@@ -166,7 +165,7 @@ TEST(ImageFileStreamTest, ReadsAnyStretchAsTheFileDoes) {
   ImageFile file;
   ASSERT_TRUE(file.Open(server.path().c_str()));
   ExpectStretchesOf(file, kThreeBuffersAndABit);
-  EXPECT_EQ(file.SpoolError(), "");
+  EXPECT_EQ(file.StreamProblem(), "");
   file.Close();
 }
 
@@ -205,8 +204,7 @@ TEST_F(ImageFileStreamTest, ReadsAnyStretchAsTheFileDoes) {
   ImageFile file;
   ASSERT_TRUE(file.Open(feeder.DevFdPath().c_str()));
   ExpectStretchesOf(file, kThreeBuffersAndABit);
-  EXPECT_EQ(file.SpoolError(), "");
-  EXPECT_FALSE(file.StreamLimitReached());
+  EXPECT_EQ(file.StreamProblem(), "");
   // The copy has no name, not even while it is read.
   EXPECT_TRUE(std::filesystem::is_empty(temporary_.path()));
 }
@@ -236,8 +234,7 @@ TEST_F(ImageFileStreamTest, ReadsEndAtTheLimit) {
     const std::int32_t got = file.Read(dest.data(), 20);
     EXPECT_EQ(got, std::min<std::int64_t>(10, static_cast<std::int64_t>(c.size) - (kLimit - 10)));
     EXPECT_TRUE(std::equal(dest.begin(), dest.begin() + got, bytes.begin() + (kLimit - 10)));
-    EXPECT_EQ(file.StreamLimitReached(), c.limitReached);
-    EXPECT_EQ(file.SpoolError(), "");
+    EXPECT_EQ(file.StreamProblem(), c.limitReached ? "only the first 100000 bytes of a stream are read" : "");
   }
 }
 
@@ -248,7 +245,8 @@ TEST_F(ImageFileStreamTest, CopyThatCannotBeMadeFailsTheOpen) {
   ImageFile file;
   EXPECT_FALSE(file.Open(feeder.DevFdPath().c_str()));
   EXPECT_FALSE(file.IsOpen());
-  EXPECT_EQ(file.SpoolError(),
+  EXPECT_EQ(file.StreamProblem(), file.OpenError());
+  EXPECT_EQ(file.OpenError(),
             "cannot create a temporary file in " + missing.string() + ": No such file or directory");
 }
 
@@ -268,7 +266,7 @@ TEST_F(ImageFileStreamTest, CopyThatCannotBeWrittenEndsTheStream) {
   std::vector<std::uint8_t> dest(ImageFile::kBufferSize);
   file.Seek(static_cast<std::int64_t>(kFileLimit));
   const std::int32_t got = opened ? file.Read(dest.data(), 16) : -1;
-  const std::string error = file.SpoolError();
+  const std::string error = file.StreamProblem();
 
   setrlimit(RLIMIT_FSIZE, &previous);
   signal(SIGXFSZ, previousHandler);

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "console/text_output.h"
-#include "reader/image_file.h"
 #include "tool/cut_catalogue.h"
 #include "tool/cut_file.h"
 
@@ -43,7 +42,7 @@ int RunD88Cut(int argc, const char* const* argv, std::FILE* out, std::FILE* err)
   if (!imageReader.Open(path)) {
     errText.WriteShiftJis(kOpenFailedMessage);
     // Only a stream whose temporary copy could not be made has more to say.
-    if (imageReader.GetSpoolError()[0] != '\0') Complain(errText, out, path, imageReader.GetSpoolError());
+    if (imageReader.GetStreamProblem()[0] != '\0') Complain(errText, out, path, imageReader.GetStreamProblem());
     std::fflush(err);
     return 1;
   }
@@ -63,11 +62,7 @@ int RunD88Cut(int argc, const char* const* argv, std::FILE* out, std::FILE* err)
   }
 
   // What a stream held past the limit, or past a failed copy, was never seen.
-  if (imageReader.GetSpoolError()[0] != '\0') Complain(errText, out, path, imageReader.GetSpoolError());
-  if (imageReader.ReachedStreamLimit()) {
-    Complain(errText, out, path,
-             "only the first " + std::to_string(ImageFile::kStreamLimit >> 20) + " MiB of a stream are read");
-  }
+  if (imageReader.GetStreamProblem()[0] != '\0') Complain(errText, out, path, imageReader.GetStreamProblem());
   std::fflush(out);
   std::fflush(err);
   return 0;
