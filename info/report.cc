@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "reader/d88_format.h"
 
@@ -26,25 +27,37 @@ std::string MediaName(std::int32_t media) {
   return text;
 }
 
-std::string Number(std::int64_t value) { return std::to_string(value); }
+void AppendNumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, result.ptr);
+}
+
+void AppendPiece(std::string& text, std::string_view piece) { text += piece; }
+void AppendPiece(std::string& text, std::int64_t number) { AppendNumber(text, number); }
+
+// Appends texts as they are and numbers in decimal.
+template <typename... Pieces>
+void Append(std::string& text, const Pieces&... pieces) {
+  (AppendPiece(text, pieces), ...);
+}
 
 // Why d88cut passes over an image whose boot sector read delivered
 // `delivered` bytes.
-std::string NotRecognised(std::int32_t delivered) {
-  if (delivered == 0) return "not recognised: no boot sector";
-  if (delivered < kSectorBytes) return "not recognised: a boot sector of only " + Number(delivered) + " bytes";
-  return "not recognised: no mark";
+void AppendNotRecognised(std::string& text, std::int32_t delivered) {
+  text += "not recognised: ";
+  if (delivered == 0) {
+    text += "no boot sector";
+  } else if (delivered < kSectorBytes) {
+    Append(text, "a boot sector of only ", delivered, " bytes");
+  } else {
+    text += "no mark";
+  }
 }
 
 bool SameGroup(const std::uint8_t* a, const std::uint8_t* b) {
   return a[d88::kIdCOffset] == b[d88::kIdCOffset] && a[d88::kIdHOffset] == b[d88::kIdHOffset] &&
          a[d88::kIdNOffset] == b[d88::kIdNOffset];
-}
-
-void AppendNumber(std::string& text, std::int64_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, result.ptr);
 }
 
 // Appends "C0 H0 R1-16 N1": consecutive IDs that share C, H and N make one
@@ -88,46 +101,62 @@ ImageReport::ImageReport()
       ids_(static_cast<std::size_t>(kMostRecords) * d88::kSectorIdSize) {}
 
 void ImageReport::Write(D88Reader& reader, std::int32_t index, bool ids, console::TextOutput& out) {
-  std::string line = "#" + Number(index) + "  ";
+  std::string& line = line_;
+  line.clear();
+  Append(line, "#", index, "  ");
   if (!reader.SelectDisk(index)) {
-    out.WriteNative(line + "header cannot be read\n");
+    line += "header cannot be read\n";
+    out.WriteNative(line);
     return;
   }
   reader.SetSectorRange(kFirstSector, kLastSector);
   std::int32_t tracks = 0;
   for (std::int32_t track = 0; track < d88::kTrackCount; ++track) tracks += reader.HasTrack(track) ? 1 : 0;
-  line += "offset " + Number(reader.GetDiskStart()) + "  size " + Number(reader.GetDiskSize()) + "  " +
-          MediaName(reader.GetMediaType()) + "  ";
+  Append(line, "offset ", reader.GetDiskStart(), "  size ", reader.GetDiskSize(), "  ",
+         MediaName(reader.GetMediaType()), "  ");
   if (reader.GetWriteProtect() != 0) line += "write-protected  ";
-  line += "tracks " + Number(tracks) + "  \"";
+  Append(line, "tracks ", tracks, "  \"");
   out.WriteNative(line);
   out.WriteEscapedShiftJis(reader.GetDiskName());
 
   const std::int32_t delivered = reader.ReadSector(kBootTrack, CylinderOf(kBootTrack), HeadOf(kBootTrack),
                                                    kBootSector, kSizeCode, run_.data(), kSectorBytes);
   const DiskKind* disk = RecogniseBootSector(run_.data(), delivered);
-  out.WriteNative(std::string("\"  ") + (disk != nullptr ? disk->label : NotRecognised(delivered)) + "\n");
+  line = "\"  ";
+  if (disk != nullptr) {
+    line += disk->label;
+  } else {
+    AppendNotRecognised(line, delivered);
+  }
+  line += '\n';
+  out.WriteNative(line);
   if (disk != nullptr) WriteCut(reader, *disk, out);
   if (ids) WriteIds(reader, out);
 }
 
 void ImageReport::WriteCut(D88Reader& reader, const DiskKind& disk, console::TextOutput& out) {
-  std::string line = "    ";
+  std::string& line = line_;
+  line = "    ";
   for (const CutEntry* entry = disk.table; entry->sector != 0; ++entry) {
     const std::int32_t wanted = entry->offset + entry->size;
     const std::int32_t got = reader.ReadSectors(entry->track, CylinderOf(entry->track), HeadOf(entry->track),
                                                 entry->sector, kSizeCode, run_.data(), wanted);
-    line += std::string("  ") + entry->name + " " + Number(BytesToWrite(*entry, got)) + "/" + Number(entry->size);
+    Append(line, "  ", entry->name, " ", BytesToWrite(*entry, got), "/", entry->size);
     if (got < wanted) {
       // ReadSectors counts whole sectors only: the next one is where it stopped.
       const SectorAddress stop = RunSector(*entry, got / kSectorBytes);
       const std::int32_t found = reader.ReadSector(stop.track, CylinderOf(stop.track), HeadOf(stop.track),
                                                    stop.sector, kSizeCode, run_.data(), kSectorBytes);
-      line += " (track " + Number(stop.track) + " sector " + Number(stop.sector) +
-              (found == 0 ? " missing)" : ": " + Number(found) + " of " + Number(kSectorBytes) + " bytes)");
+      Append(line, " (track ", stop.track, " sector ", stop.sector);
+      if (found == 0) {
+        line += " missing)";
+      } else {
+        Append(line, ": ", found, " of ", kSectorBytes, " bytes)");
+      }
     }
   }
-  out.WriteNative(line + "\n");
+  line += '\n';
+  out.WriteNative(line);
 }
 
 void ImageReport::WriteIds(D88Reader& reader, console::TextOutput& out) {

@@ -33,7 +33,7 @@ class ImageReport {
 
   std::vector<std::uint8_t> run_;
   std::vector<std::uint8_t> ids_;
-  std::string line_;  // keeps its room from one track to the next
+  std::string line_;  // keeps its room from one line to the next
 };
 
 #endif  // D88_INFO_REPORT_H_
