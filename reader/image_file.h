@@ -51,7 +51,7 @@ class ImageFile {
   // ended there), or a read wanted bytes past the stream limit that the
   // stream really had ("only the first 256 MiB of a stream are read").
   const std::string& StreamProblem() const { return streamProblem_; }
-  // For tests: the limit of the next streams opened, in bytes.
+  // For tests: how far a stream is read, in bytes, instead of kStreamLimit.
   void SetStreamLimit(std::int64_t bytes) { streamLimit_ = bytes; }
 
   // Positions are offsets from the file start; seeking past the end is
