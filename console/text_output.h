@@ -34,7 +34,6 @@ class TextOutput {
   TextOutput& operator=(const TextOutput&) = delete;
 
   Sink sink() const { return sink_; }
-  std::FILE* stream() const { return stream_; }
 
   // Writes Shift_JIS text (ASCII is part of it). A byte that does not
   // convert shows as U+FFFD on a UTF-8 terminal.
