@@ -141,7 +141,7 @@ void ImageReport::WriteCut(D88Reader& reader, const DiskKind& disk, console::Tex
     const std::int32_t wanted = entry->offset + entry->size;
     const std::int32_t got = reader.ReadSectors(entry->track, CylinderOf(entry->track), HeadOf(entry->track),
                                                 entry->sector, kSizeCode, run_.data(), wanted);
-    Append(line, "  ", entry->name, " ", BytesToWrite(*entry, got), "/", entry->size);
+    Append(line, "  ", entry->name, " ", BytesToWrite(entry->offset, entry->size, got), "/", entry->size);
     if (got < wanted) {
       // ReadSectors counts whole sectors only: the next one is where it stopped.
       const SectorAddress stop = RunSector(*entry, got / kSectorBytes);

@@ -127,12 +127,12 @@ inline constexpr DiskKind kDiskKinds[] = {
 // reads and must not count.
 const DiskKind* RecogniseBootSector(const std::uint8_t* boot, std::int32_t delivered);
 
-// How many bytes of a run d88cut writes to the entry's file when the run
-// delivered `delivered` bytes: those past the offset, at most the size.
-constexpr std::int32_t BytesToWrite(const CutEntry& entry, std::int32_t delivered) {
-  const std::int32_t wanted = entry.offset + entry.size;
+// How many bytes d88cut writes of a run of `offset + size` bytes that
+// delivered `delivered`: those past the offset, at most `size`.
+constexpr std::int32_t BytesToWrite(std::int32_t offset, std::int32_t size, std::int32_t delivered) {
+  const std::int32_t wanted = offset + size;
   const std::int32_t arrived = delivered < wanted ? delivered : wanted;
-  return arrived > entry.offset ? arrived - entry.offset : 0;
+  return arrived > offset ? arrived - offset : 0;
 }
 
 struct SectorAddress {

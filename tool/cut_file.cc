@@ -22,7 +22,7 @@ bool CutFile(const char* name, std::int32_t track, std::int32_t c, std::int32_t 
 
   // The buffer past `got` holds bytes of earlier reads, or of the short
   // sector that ended the run; none of them belong to this file.
-  const std::int32_t usable = BytesToWrite(CutEntry{track, r, offset, size, {}}, got);
+  const std::int32_t usable = BytesToWrite(offset, size, got);
   const bool complete = usable == size;
   if (!complete) {
     std::fflush(out);  // keeps the lines in order where both streams meet
